@@ -1,0 +1,37 @@
+// The one seam between Tavrel and the operating system. Every function here
+// has one implementation per platform: platform_posix.cpp or platform_win32.cpp.
+// Paths and command lines cross this seam as UTF-8 byte strings.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+// Switches the console's input and output code pages to UTF-8 (65001) and
+// makes short sleeps precise for the rest of the run. Failures are ignored:
+// the console then stays as it was.
+void Set_console_utf8();
+
+// Reads one line from standard input, up to and without the line feed, into
+// `s`, keeping at most `keep` bytes of it; the rest of the line is consumed
+// and dropped. Returns false only when input had ended before a byte was
+// read (then `s` is empty); a last line without a line feed is returned.
+bool Read_line(std::string& s, std::size_t keep = std::string::npos);
+
+// Runs one command line through the command interpreter in this console and
+// waits for it: `cmd` on Windows, a small stand-in on other systems. Standard
+// output is flushed first. Returns the command's exit status.
+int Run_command(const std::string& line);
+
+// Sleeps for `micros` microseconds; returns at once for 0 or less.
+void Sleep_micros(long long micros);
+
+// Turns a UTF-8 path into a file-system path. Returns false when no file can
+// have that name: a NUL byte, or on Windows bytes that are not UTF-8.
+bool To_path(const std::string& utf8, std::filesystem::path& path);
+
+// Status queries that follow symbolic links and never throw. Any failure to
+// answer (including a path holding a NUL byte, or on Windows bytes that are
+// not UTF-8) counts as "does not exist" / "not a regular file".
+bool Path_exists(const std::string& path);
+bool Is_regular_file(const std::string& path);

@@ -1,0 +1,42 @@
+#include "platform/platform.h"
+
+#include "platform/common.h"
+
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One status query; a failed query reads as "not found".
+fs::file_type Query(const std::string& utf8) {
+  fs::path p;
+  if (!To_path(utf8, p)) return fs::file_type::not_found;
+  std::error_code ec;
+  const fs::file_status st = fs::status(p, ec);
+  if (ec) return fs::file_type::not_found;
+  return st.type();
+}
+
+}  // namespace
+
+bool Path_exists(const std::string& path) {
+  const fs::file_type t = Query(path);
+  return t != fs::file_type::not_found && t != fs::file_type::none;
+}
+
+bool Is_regular_file(const std::string& path) {
+  return Query(path) == fs::file_type::regular;
+}
+
+bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep) {
+  s.clear();
+  bool any = false;
+  for (;;) {
+    const int c = in.sbumpc();
+    if (c == std::char_traits<char>::eof()) return any;
+    any = true;
+    if (c == '\n') return true;
+    if (s.size() < keep) s.push_back(static_cast<char>(c));
+  }
+}

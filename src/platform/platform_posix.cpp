@@ -1,0 +1,101 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <iostream>
+
+#include "platform/common.h"
+#include "platform/platform.h"
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
+namespace {
+
+// The prompt of the Windows interpreter's pause, as a Chinese console shows it.
+const char* const PAUSE_PROMPT = "请按任意键继续. . .";
+
+void Write_if_terminal(const std::string& bytes) {
+  if (isatty(STDOUT_FILENO)) {
+    std::cout << bytes;
+    std::cout.flush();
+  }
+}
+
+// One key, without echo and without waiting for Enter. Keys that send
+// several bytes (arrows, function keys) are swallowed whole.
+void Wait_for_key() {
+  termios old{};
+  if (tcgetattr(STDIN_FILENO, &old) != 0) return;
+  termios raw = old;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  char c = 0;
+  ssize_t n;
+  do n = read(STDIN_FILENO, &c, 1);
+  while (n < 0 && errno == EINTR);
+  raw.c_cc[VMIN] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  char rest[16];
+  while (n > 0 && read(STDIN_FILENO, rest, sizeof rest) > 0) {
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &old);
+}
+
+int Pause() {
+  std::cout << PAUSE_PROMPT;
+  std::cout.flush();
+  if (isatty(STDIN_FILENO)) Wait_for_key();
+  std::cout << '\n';
+  std::cout.flush();
+  return 0;
+}
+
+}  // namespace
+
+void Set_console_utf8() {
+  // Terminals here are UTF-8 already. The default 50 us timer slack would
+  // stretch every 1 ms pause of the typewriter by about 5%.
+#ifdef __linux__
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+bool Read_line(std::string& s, std::size_t keep) {
+  std::cout.flush();  // the prompt must show before the wait
+  return Read_stream_line(*std::cin.rdbuf(), s, keep);
+}
+
+int Run_command(const std::string& line) {
+  std::cout.flush();
+  if (line == "cls") {
+    Write_if_terminal("\x1b[H\x1b[2J\x1b[3J");
+    return 0;
+  }
+  if (line.rfind("title ", 0) == 0) {
+    Write_if_terminal("\x1b]0;" + line.substr(6) + "\a");
+    return 0;
+  }
+  if (line == "pause") return Pause();
+  std::cerr << "无法识别的命令：" << line << '\n';
+  return 9009;
+}
+
+void Sleep_micros(long long micros) {
+  if (micros <= 0) return;
+  timespec req{static_cast<time_t>(micros / 1000000),
+               static_cast<long>(micros % 1000000 * 1000)};
+  timespec rem{};
+  while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+bool To_path(const std::string& utf8, std::filesystem::path& path) {
+  if (utf8.find('\0') != std::string::npos) return false;
+  path = utf8;
+  return true;
+}

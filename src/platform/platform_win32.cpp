@@ -1,0 +1,105 @@
+#include <windows.h>
+// After windows.h, which it needs.
+#include <mmsystem.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/common.h"
+#include "platform/platform.h"
+
+namespace {
+
+bool Widen(const std::string& utf8, std::wstring& wide) {
+  wide.clear();
+  if (utf8.empty()) return true;
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                    static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return false;
+  wide.resize(static_cast<std::size_t>(n));
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                      static_cast<int>(utf8.size()), wide.data(), n);
+  return true;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// Reading a console byte-wise through the C runtime loses every non-ASCII
+// character even with input code page 65001, so a console is read as UTF-16.
+bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
+  static std::wstring pending;  // what one read brought beyond the line
+  s.clear();
+  std::size_t end;
+  while ((end = pending.find(L'\n')) == std::wstring::npos) {
+    wchar_t buf[512];
+    DWORD n = 0;
+    if (!ReadConsoleW(in, buf, 512, &n, nullptr) || n == 0) break;
+    pending.append(buf, n);
+  }
+  if (pending.empty() || pending[0] == 0x1A) {  // Ctrl+Z ends input, as in cmd
+    pending.clear();
+    return false;
+  }
+  std::wstring line = pending.substr(0, end);
+  pending.erase(0, end == std::wstring::npos ? end : end + 1);
+  if (!line.empty() && line.back() == L'\r') line.pop_back();
+  s = Narrow(line);
+  if (s.size() > keep) s.resize(keep);
+  return true;
+}
+
+}  // namespace
+
+void Set_console_utf8() {
+  SetConsoleOutputCP(65001);
+  SetConsoleCP(65001);
+  // The default 15.6 ms tick would turn each 1 ms pause into 15.6 ms.
+  if (timeBeginPeriod(1) == TIMERR_NOERROR) std::atexit([] { timeEndPeriod(1); });
+}
+
+bool Read_line(std::string& s, std::size_t keep) {
+  std::cout.flush();  // the prompt must show before the wait
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode))
+    return Read_console_line(in, s, keep);
+  return Read_stream_line(*std::cin.rdbuf(), s, keep);
+}
+
+int Run_command(const std::string& line) {
+  std::cout.flush();
+  std::wstring wide;
+  if (!Widen(line, wide)) return -1;
+  return _wsystem(wide.c_str());
+}
+
+void Sleep_micros(long long micros) {
+  if (micros <= 0) return;
+  static HANDLE timer = [] {
+    HANDLE t = CreateWaitableTimerExW(nullptr, nullptr, 0x00000002 /* HIGH_RESOLUTION */,
+                                      TIMER_ALL_ACCESS);
+    return t ? t : CreateWaitableTimerW(nullptr, TRUE, nullptr);
+  }();
+  LARGE_INTEGER due;
+  due.QuadPart = -micros * 10;  // relative, in 100 ns units
+  if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+    WaitForSingleObject(timer, INFINITE);
+  } else {
+    Sleep(static_cast<DWORD>((micros + 999) / 1000));
+  }
+}
+
+bool To_path(const std::string& utf8, std::filesystem::path& path) {
+  std::wstring wide;
+  if (utf8.find('\0') != std::string::npos || !Widen(utf8, wide)) return false;
+  path = wide;
+  return true;
+}

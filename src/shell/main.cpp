@@ -1,0 +1,6 @@
+#include "shell/shell.h"
+
+int main() {
+  Init();
+  return Main_loop();
+}

@@ -1,0 +1,27 @@
+#include "shell/print.h"
+
+#include <cstdint>
+#include <iostream>
+
+#include "platform/platform.h"
+
+void Print(std::string s, int nrow) {
+  const std::size_t ls = s.size();
+  for (std::size_t i = 0; i < ls; ++i) {
+    std::cout.put(s[i]);
+    // Without this a line-buffered stream would show the whole line at once.
+    std::cout.flush();
+    Wait(0.001);
+  }
+  if (nrow > 0) std::cout << std::string(static_cast<std::size_t>(nrow), '\n');
+}
+
+int Wait_micros(double a) {
+  const double us = a * 1000000.0;
+  if (!(us >= 1.0)) return 0;  // also NaN
+  // A double beyond the range of int may not be converted at all.
+  if (us >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+  return static_cast<int>(us);
+}
+
+void Wait(double a) { Sleep_micros(Wait_micros(a)); }

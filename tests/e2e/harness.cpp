@@ -1,0 +1,83 @@
+#include "e2e/harness.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+std::string Read_file(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void Write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string Make_test_dir(const std::string& root) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  const fs::path dir = fs::path(root) / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+Outcome Run_program(const Launch& launch) {
+  // Beside the working directory, so that the program's files stand alone.
+  const std::string in = launch.dir + ".stdin", out = launch.dir + ".stdout",
+                    err = launch.dir + ".stderr";
+  Write_file(in, launch.input);
+  std::vector<char*> argv;
+  for (const std::string& a : launch.argv) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  const auto t0 = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // A file, not a pipe: all of the input is there from the start, so a
+    // child of the program (Wine's pause) finds what the program left.
+    const int fin = open(in.c_str(), O_RDONLY);
+    const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fin < 0 || fout < 0 || ferr < 0 || chdir(launch.dir.c_str()) != 0) _exit(126);
+    dup2(fin, 0);
+    dup2(fout, 1);
+    dup2(ferr, 2);
+    for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
+    if (launch.file_size_limit >= 0) {
+      const rlimit r{static_cast<rlim_t>(launch.file_size_limit),
+                     static_cast<rlim_t>(launch.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &r);
+    }
+    if (launch.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(126);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  Outcome o;
+  o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  o.out = Read_file(out);
+  o.err = Read_file(err);
+  fs::remove(in);
+  fs::remove(out);
+  fs::remove(err);
+  return o;
+}

@@ -1,0 +1,30 @@
+// Runs a program the way a user would, with scripted standard input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Outcome {
+  std::string out;  // all of standard output
+  std::string err;
+  int status = -1;  // exit status, or 128 + signal
+  double seconds = 0;
+};
+
+struct Launch {
+  std::vector<std::string> argv;
+  std::vector<std::string> env;  // NAME=value, added to this process's own
+  std::string dir;               // working directory
+  std::string input;             // the whole of standard input
+  bool as_nobody = false;        // drop root's rights, for permission faults
+  long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, when not -1
+};
+
+Outcome Run_program(const Launch& launch);
+
+// A fresh, empty directory for one test under `root`, named after the
+// running test. Tests leave it behind only when they fail.
+std::string Make_test_dir(const std::string& root);
+
+std::string Read_file(const std::string& path);
+void Write_file(const std::string& path, const std::string& bytes);

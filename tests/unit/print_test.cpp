@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cmath>
+
+#include "console.h"
+#include "shell/print.h"
+
+namespace {
+
+struct Printed {
+  std::string text;
+  int nrow;
+  std::string shown;
+};
+
+TEST(Print, WritesTextThenNewlinesAndPausesAtLeastOneMsPerByte) {
+  const Printed cases[] = {
+      {"", 1, "\n"},
+      {"", 0, ""},
+      {"abc", 0, "abc"},
+      {"启动成功！", 1, "启动成功！\n"},
+      {"3. 保存并退出", 2, "3. 保存并退出\n\n"},
+      {"x", -1, "x"},
+  };
+  for (const Printed& c : cases) {
+    Console con("");
+    const auto t0 = std::chrono::steady_clock::now();
+    Print(c.text, c.nrow);
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(con.out.str(), c.shown) << c.text;
+    // One pause per byte, not per character; newlines add none.
+    EXPECT_GE(took, std::chrono::milliseconds(c.text.size())) << c.text;
+  }
+}
+
+TEST(Wait, CountsWholeMicrosecondsTruncated) {
+  const struct {
+    double a;
+    int micros;
+  } cases[] = {
+      {0.001, 1000},       {2.5, 2500000},        {0.0000015, 1},
+      {0.0000009, 0},      {0.0, 0},              {-1.0, 0},
+      {NAN, 0},            {1e12, INT_MAX},       {2147.483647, 2147483647},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Wait_micros(c.a), c.micros) << c.a;
+}
+
+}  // namespace
