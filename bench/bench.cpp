@@ -1,0 +1,95 @@
+// Measures the typewriter's pacing (measured time over nominal time, b bytes
+// being b ms) and the time from process start to the first byte of the menu.
+// Usage: tavrel_bench PATH_TO_TAVREL
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "shell/print.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double Pacing_ratio(int bytes, int reps) {
+  std::vector<double> ratios;
+  const std::string text(static_cast<std::size_t>(bytes), 'x');
+  for (int r = 0; r < reps; ++r) {
+    const auto t0 = Clock::now();
+    Print(text, 0);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    ratios.push_back(ms / bytes);
+  }
+  return Median(ratios);
+}
+
+// Milliseconds from fork to the first byte the program writes.
+double First_byte_ms(const char* tavrel, const std::string& dir) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDONLY);
+    if (null < 0 || chdir(dir.c_str()) != 0) _exit(126);
+    dup2(null, 0);
+    dup2(fds[1], 1);
+    execl(tavrel, tavrel, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char c;
+  const bool got = read(fds[0], &c, 1) == 1;
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(fds[0]);
+  return got ? ms : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: tavrel_bench PATH_TO_TAVREL\n";
+    return 2;
+  }
+  // The typewriter's bytes go to /dev/null, one write per byte as on a terminal.
+  std::ofstream null("/dev/null");
+  std::streambuf* const terminal = std::cout.rdbuf(null.rdbuf());
+  const double plain42 = Pacing_ratio(42, 21), plain1000 = Pacing_ratio(1000, 5);
+  Set_console_utf8();  // what the program does at start-up
+  const double tuned42 = Pacing_ratio(42, 21), tuned1000 = Pacing_ratio(1000, 5);
+  std::cout.rdbuf(terminal);
+
+  const std::string dir = (std::filesystem::temp_directory_path() / "tavrel-bench").string();
+  std::filesystem::create_directories(dir);
+  std::vector<double> starts;
+  for (int r = 0; r < 11; ++r) starts.push_back(First_byte_ms(argv[1], dir));
+  std::filesystem::remove_all(dir);
+
+  std::printf("typewriter pacing, measured / nominal time (median):\n");
+  std::printf("  42 bytes:   %.3f   (as the program runs: console set up)\n", tuned42);
+  std::printf("  1000 bytes: %.3f\n", tuned1000);
+  std::printf("  42 bytes:   %.3f   (before the set-up, default timer slack)\n", plain42);
+  std::printf("  1000 bytes: %.3f\n", plain1000);
+  std::printf("process start to first menu byte: %.2f ms (median of %zu)\n", Median(starts),
+              starts.size());
+  return 0;
+}
