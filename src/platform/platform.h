@@ -35,3 +35,13 @@ bool To_path(const std::string& utf8, std::filesystem::path& path);
 // not UTF-8) counts as "does not exist" / "not a regular file".
 bool Path_exists(const std::string& path);
 bool Is_regular_file(const std::string& path);
+
+// Puts `bytes` in place of the file `path` without ever losing the old one:
+// writes a temporary file beside it, flushes it to disk, then moves it over
+// `path` in one step. Returns false on any failure; `path` is then as it
+// was and no temporary file is left.
+bool Replace_file(const std::string& path, const std::string& bytes);
+
+// Gives the file the hidden attribute and no other (Windows); does nothing
+// on other systems, where there is no such attribute.
+void Mark_hidden(const std::string& path);

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 
@@ -99,3 +101,25 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
   path = utf8;
   return true;
 }
+
+bool Replace_file(const std::string& path, const std::string& bytes) {
+  // A file-size limit must fail the write, not kill the program before it
+  // can keep the old file.
+  signal(SIGXFSZ, SIG_IGN);
+  const std::string tmp = path + "." + std::to_string(getpid()) + ".tmp";
+  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else ok = n < 0 && errno == EINTR;
+  }
+  ok = fsync(fd) == 0 && ok;
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(tmp.c_str());
+  return ok;
+}
+
+void Mark_hidden(const std::string&) {}

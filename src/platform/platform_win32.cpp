@@ -103,3 +103,28 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
   path = wide;
   return true;
 }
+
+bool Replace_file(const std::string& path, const std::string& bytes) {
+  std::wstring target;
+  if (!Widen(path, target) || bytes.size() > MAXDWORD) return false;
+  const std::wstring tmp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                        &written, nullptr) &&
+                              written == bytes.size());
+  ok = FlushFileBuffers(h) && ok;
+  ok = CloseHandle(h) && ok;
+  // Unlike creating with truncation, a move may replace a hidden file.
+  if (ok) ok = MoveFileExW(tmp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) DeleteFileW(tmp.c_str());
+  return ok;
+}
+
+void Mark_hidden(const std::string& path) {
+  std::wstring wide;
+  if (Widen(path, wide)) SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN);
+}

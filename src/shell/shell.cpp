@@ -3,12 +3,14 @@
 #include "build/run.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "settings/store.h"
 #include "shell/menu.h"
 #include "shell/print.h"
 
 void Init() {
   Set_console_utf8();
   Run_command("title Tavrel");
+  Load_settings();
 }
 
 int Main_loop() {
@@ -20,7 +22,9 @@ int Main_loop() {
     else if (op == 1) Run();
   }
   Run_command("cls");
+  const bool saved = Save_settings();
+  if (!saved) Print("保存设置失败！", 1);
   Print("将在 3s 内退出……", 1);
   Wait(2.5);
-  return 0;
+  return saved ? 0 : 1;
 }

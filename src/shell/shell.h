@@ -6,5 +6,5 @@ void Init();
 
 // Shows the main menu until the user leaves (choice 3, or the end of input),
 // then saves the settings, says goodbye and pauses 2.5 s. Returns the
-// process's exit status: 0.
+// process's exit status: 0, or 1 when the settings could not be saved.
 int Main_loop();

@@ -1,0 +1,51 @@
+#include "settings/store.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/platform.h"
+
+std::string COM_PATH;
+std::string CON_PATH;
+std::string COM_SETTINGS;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string SETTINGS = "tavrel_data.qv";
+
+// Binary reads with the CR dropped make CR LF and bare LF files load alike
+// on every platform.
+bool Read_data_line(std::istream& in, std::string& s) {
+  if (!std::getline(in, s)) return false;
+  if (!in.eof() && !s.empty() && s.back() == '\r') s.pop_back();
+  return true;
+}
+
+}  // namespace
+
+void Load_settings() {
+  fs::path p;
+  if (!To_path(SETTINGS, p) || !Path_exists(SETTINGS) || !Is_regular_file(SETTINGS)) return;
+  std::ifstream fin(p, std::ios::binary);
+  for (std::string* value : {&COM_PATH, &CON_PATH, &COM_SETTINGS}) {
+    std::string line;
+    if (!Read_data_line(fin, line)) break;
+    *value = std::move(line);
+  }
+}
+
+std::string Settings_bytes() { return COM_PATH + "\r\n" + CON_PATH + "\r\n" + COM_SETTINGS; }
+
+bool Save_settings() {
+  fs::path p;
+  To_path(SETTINGS, p);
+  std::error_code ec;
+  if (fs::symlink_status(p, ec).type() == fs::file_type::directory && !fs::remove(p, ec))
+    return false;
+  if (!Replace_file(SETTINGS, Settings_bytes())) return false;
+  Mark_hidden(SETTINGS);
+  return true;
+}

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "settings/store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const DATA = "tavrel_data.qv";
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// Each test works in a directory of its own, kept when the test fails.
+class Store : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / ("tavrel-" + std::string(info->name()) + "-" +
+                                        std::to_string(getpid()));
+    fs::create_directories(dir_);
+    old_ = fs::current_path();
+    fs::current_path(dir_);
+    COM_PATH = CON_PATH = COM_SETTINGS = "";
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    if (!HasFailure()) fs::remove_all(dir_);
+  }
+  // Everything in the directory but the data file: temporary files left over.
+  std::vector<std::string> Others() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (e.path().filename() != DATA) names.push_back(e.path().filename().string());
+    return names;
+  }
+  fs::path dir_, old_;
+};
+
+TEST_F(Store, LoadTakesTheFirstThreeLines) {
+  const struct {
+    const char* what;
+    std::string file;
+    std::string com, con, opts;
+  } cases[] = {
+      {"all empty", "\r\n\r\n", "", "", ""},
+      {"crlf", "C:\\g++.exe\r\nC:\\cp.exe\r\n-O2\r\n", "C:\\g++.exe", "C:\\cp.exe", "-O2"},
+      {"bare lf", "a\nb\nc", "a", "b", "c"},
+      {"one line, no break", "X", "X", "", ""},
+      {"five lines", "1\n2\n3\n4\n5\n", "1", "2", "3"},
+      {"blanks and bom kept", "\xEF\xBB\xBF a \r\n\t\r\n  ", "\xEF\xBB\xBF a ", "\t", "  "},
+      {"cr only before lf", "a\rb\r\r\nc\r", "a\rb\r", "c\r", ""},
+      {"empty file", "", "", "", ""},
+      {"nul bytes", std::string("a\0b\n", 4), std::string("a\0b", 3), "", ""},
+  };
+  for (const auto& c : cases) {
+    COM_PATH = CON_PATH = COM_SETTINGS = "";
+    Put(DATA, c.file);
+    Load_settings();
+    EXPECT_EQ(COM_PATH, c.com) << c.what;
+    EXPECT_EQ(CON_PATH, c.con) << c.what;
+    EXPECT_EQ(COM_SETTINGS, c.opts) << c.what;
+  }
+}
+
+TEST_F(Store, LoadSkipsWhatIsNoRegularFile) {
+  Load_settings();  // no file at all
+  fs::create_directory(DATA);
+  Load_settings();
+  EXPECT_EQ(COM_PATH + CON_PATH + COM_SETTINGS, "");
+}
+
+TEST_F(Store, SaveWritesExactBytesAndRoundTrips) {
+  ASSERT_TRUE(Save_settings());
+  EXPECT_EQ(Slurp(DATA), "\r\n\r\n");
+  COM_PATH = "P";
+  ASSERT_TRUE(Save_settings());
+  EXPECT_EQ(Slurp(DATA), "P\r\n\r\n");
+
+  COM_PATH = " \"D:\\编译器\\g++.exe\" ";
+  CON_PATH = "\"C:\\Tools\\ConsolePauser.exe\"";
+  COM_SETTINGS = "-O2 -Wall -std=c++20 ";
+  ASSERT_TRUE(Save_settings());
+  const std::string a = COM_PATH, b = CON_PATH, c = COM_SETTINGS;
+  COM_PATH = CON_PATH = COM_SETTINGS = "";
+  Load_settings();
+  EXPECT_EQ(COM_PATH, a);
+  EXPECT_EQ(CON_PATH, b);
+  EXPECT_EQ(COM_SETTINGS, c);
+  EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(Store, SaveReplacesAnEmptyDirectory) {
+  fs::create_directory(DATA);
+  COM_PATH = "x";
+  ASSERT_TRUE(Save_settings());
+  EXPECT_EQ(Slurp(DATA), "x\r\n\r\n");
+}
+
+TEST_F(Store, FailedSaveKeepsWhatWasThere) {
+  fs::create_directories(fs::path(DATA) / "inside");
+  COM_PATH = "new";
+  EXPECT_FALSE(Save_settings());
+  EXPECT_TRUE(fs::is_directory(fs::path(DATA) / "inside"));
+  EXPECT_TRUE(Others().empty());
+}
+
+}  // namespace
