@@ -1,8 +1,7 @@
-#include "platform/platform.h"
+#include <system_error>
 
 #include "platform/common.h"
-
-#include <system_error>
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -25,9 +24,7 @@ bool Path_exists(const std::string& path) {
   return t != fs::file_type::not_found && t != fs::file_type::none;
 }
 
-bool Is_regular_file(const std::string& path) {
-  return Query(path) == fs::file_type::regular;
-}
+bool Is_regular_file(const std::string& path) { return Query(path) == fs::file_type::regular; }
 
 bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep) {
   s.clear();

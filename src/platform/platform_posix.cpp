@@ -90,8 +90,7 @@ int Run_command(const std::string& line) {
 
 void Sleep_micros(long long micros) {
   if (micros <= 0) return;
-  timespec req{static_cast<time_t>(micros / 1000000),
-               static_cast<long>(micros % 1000000 * 1000)};
+  timespec req{static_cast<time_t>(micros / 1000000), static_cast<long>(micros % 1000000 * 1000)};
   timespec rem{};
   while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
 }
@@ -112,8 +111,10 @@ bool Replace_file(const std::string& path, const std::string& bytes) {
   bool ok = true;
   for (std::size_t done = 0; ok && done < bytes.size();) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else ok = n < 0 && errno == EINTR;
+    if (n > 0)
+      done += static_cast<std::size_t>(n);
+    else
+      ok = n < 0 && errno == EINTR;
   }
   ok = fsync(fd) == 0 && ok;
   ok = close(fd) == 0 && ok;

@@ -23,11 +23,16 @@ void Settings() {
   for (;;) {
     Run_command("cls");
     const int op = Settings_page();
-    if (op == 1) Set_com_path();
-    else if (op == 2) Set_con_path();
-    else if (op == 3) Set_com_settings();
-    else if (op == 4) Print_message();
-    else return;
+    if (op == 1)
+      Set_com_path();
+    else if (op == 2)
+      Set_con_path();
+    else if (op == 3)
+      Set_com_settings();
+    else if (op == 4)
+      Print_message();
+    else
+      return;
   }
 }
 

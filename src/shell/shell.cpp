@@ -18,8 +18,10 @@ int Main_loop() {
     Run_command("cls");
     const int op = Main_page();
     if (op == 3) break;
-    if (op == 2) Settings();
-    else if (op == 1) Run();
+    if (op == 2)
+      Settings();
+    else if (op == 1)
+      Run();
   }
   Run_command("cls");
   const bool saved = Save_settings();

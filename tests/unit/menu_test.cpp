@@ -1,10 +1,11 @@
+#include "shell/menu.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
 #include "console.h"
-#include "shell/menu.h"
 
 namespace {
 
@@ -66,8 +67,8 @@ TEST(Pages, DrawHeadingRuleAndItemsThenRead) {
   {
     Console con("9\n2\n");
     EXPECT_EQ(Main_page(), 2);
-    EXPECT_EQ(con.out.str(), Page(43, "C++ Tavrel") +
-                                 "1. 运行代码\n2. 设置\n3. 保存并退出\n\n" + REJECTED);
+    EXPECT_EQ(con.out.str(),
+              Page(43, "C++ Tavrel") + "1. 运行代码\n2. 设置\n3. 保存并退出\n\n" + REJECTED);
   }
   {
     Console con("");

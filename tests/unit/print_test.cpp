@@ -1,3 +1,5 @@
+#include "shell/print.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -5,7 +7,6 @@
 #include <cmath>
 
 #include "console.h"
-#include "shell/print.h"
 
 namespace {
 
@@ -40,9 +41,9 @@ TEST(Wait, CountsWholeMicrosecondsTruncated) {
     double a;
     int micros;
   } cases[] = {
-      {0.001, 1000},       {2.5, 2500000},        {0.0000015, 1},
-      {0.0000009, 0},      {0.0, 0},              {-1.0, 0},
-      {NAN, 0},            {1e12, INT_MAX},       {2147.483647, 2147483647},
+      {0.001, 1000},  {2.5, 2500000},  {0.0000015, 1},
+      {0.0000009, 0}, {0.0, 0},        {-1.0, 0},
+      {NAN, 0},       {1e12, INT_MAX}, {2147.483647, 2147483647},
   };
   for (const auto& c : cases) EXPECT_EQ(Wait_micros(c.a), c.micros) << c.a;
 }

@@ -1,7 +1,8 @@
+#include "settings/settings.h"
+
 #include <gtest/gtest.h>
 
 #include "console.h"
-#include "settings/settings.h"
 #include "settings/store.h"
 
 namespace {

@@ -1,11 +1,11 @@
+#include "settings/store.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "settings/store.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ class Store : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / ("tavrel-" + std::string(info->name()) + "-" +
-                                        std::to_string(getpid()));
+    dir_ = fs::temp_directory_path() /
+           ("tavrel-" + std::string(info->name()) + "-" + std::to_string(getpid()));
     fs::create_directories(dir_);
     old_ = fs::current_path();
     fs::current_path(dir_);
