@@ -6,11 +6,16 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 // Switches the console's input and output code pages to UTF-8 (65001) and
 // makes short sleeps precise for the rest of the run. Failures are ignored:
 // the console then stays as it was.
 void Set_console_utf8();
+
+// Writes bytes to standard output and shows them at once. On a Windows
+// console a character shows when its last UTF-8 byte has arrived.
+void Write_out(std::string_view bytes);
 
 // Reads one line from standard input, up to and without the line feed, into
 // `s`, keeping at most `keep` bytes of it; the rest of the line is consumed

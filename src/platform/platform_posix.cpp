@@ -21,10 +21,7 @@ namespace {
 const char* const PAUSE_PROMPT = "请按任意键继续. . .";
 
 void Write_if_terminal(const std::string& bytes) {
-  if (isatty(STDOUT_FILENO)) {
-    std::cout << bytes;
-    std::cout.flush();
-  }
+  if (isatty(STDOUT_FILENO)) Write_out(bytes);
 }
 
 // One key, without echo and without waiting for Enter. Keys that send
@@ -50,11 +47,9 @@ void Wait_for_key() {
 }
 
 int Pause() {
-  std::cout << PAUSE_PROMPT;
-  std::cout.flush();
+  Write_out(PAUSE_PROMPT);
   if (isatty(STDIN_FILENO)) Wait_for_key();
-  std::cout << '\n';
-  std::cout.flush();
+  Write_out("\n");
   return 0;
 }
 
@@ -66,6 +61,11 @@ void Set_console_utf8() {
 #ifdef __linux__
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
+}
+
+void Write_out(std::string_view bytes) {
+  std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::cout.flush();
 }
 
 bool Read_line(std::string& s, std::size_t keep) {

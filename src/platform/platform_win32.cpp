@@ -22,6 +22,17 @@ bool Widen(const std::string& utf8, std::wstring& wide) {
   return true;
 }
 
+// Invalid bytes become U+FFFD instead of failing the whole text.
+std::wstring Widen_lossy(const std::string& utf8) {
+  std::wstring wide;
+  if (utf8.empty()) return wide;
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return {};
   const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
@@ -56,7 +67,42 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
   return true;
 }
 
+// Bytes up to the last whole UTF-8 character; the rest waits for its tail.
+std::size_t Whole_characters(const std::string& s) {
+  for (std::size_t back = 1; back <= 4 && back <= s.size(); ++back) {
+    const auto c = static_cast<unsigned char>(s[s.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;  // a continuation byte
+    const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return need > back ? s.size() - back : s.size();
+  }
+  return s.size();  // stray continuation bytes: let the converter mark them
+}
+
 }  // namespace
+
+void Write_out(std::string_view bytes) {
+  static const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  static const bool console = [] {
+    DWORD mode = 0;
+    return out != INVALID_HANDLE_VALUE && GetConsoleMode(out, &mode) != 0;
+  }();
+  if (!console) {
+    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::cout.flush();
+    return;
+  }
+  // The C runtime's console output, and WriteConsoleA fed byte by byte, turn
+  // the UTF-8 of the typewriter into mojibake on some consoles, so whole
+  // characters go out as UTF-16.
+  static std::string pending;
+  pending.append(bytes);
+  const std::size_t whole = Whole_characters(pending);
+  const std::wstring wide = Widen_lossy(pending.substr(0, whole));
+  pending.erase(0, whole);
+  DWORD written = 0;
+  if (!wide.empty())
+    WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+}
 
 void Set_console_utf8() {
   SetConsoleOutputCP(65001);

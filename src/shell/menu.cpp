@@ -1,6 +1,5 @@
 #include "shell/menu.h"
 
-#include <iostream>
 #include <string>
 
 #include "platform/platform.h"
@@ -10,8 +9,8 @@ namespace {
 
 // Heading and rule go straight to the stream, without the typewriter.
 void Heading(int blanks, const char* title) {
-  std::cout << std::string(static_cast<std::size_t>(blanks), ' ') << title << '\n'
-            << std::string(100, '-') << '\n';
+  Write_out(std::string(static_cast<std::size_t>(blanks), ' ') + title + "\n" +
+            std::string(100, '-') + "\n");
 }
 
 }  // namespace

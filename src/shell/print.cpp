@@ -1,19 +1,16 @@
 #include "shell/print.h"
 
 #include <cstdint>
-#include <iostream>
 
 #include "platform/platform.h"
 
 void Print(std::string s, int nrow) {
   const std::size_t ls = s.size();
   for (std::size_t i = 0; i < ls; ++i) {
-    std::cout.put(s[i]);
-    // Without this a line-buffered stream would show the whole line at once.
-    std::cout.flush();
+    Write_out(std::string_view(&s[i], 1));
     Wait(0.001);
   }
-  if (nrow > 0) std::cout << std::string(static_cast<std::size_t>(nrow), '\n');
+  if (nrow > 0) Write_out(std::string(static_cast<std::size_t>(nrow), '\n'));
 }
 
 int Wait_micros(double a) {
