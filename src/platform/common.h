@@ -7,3 +7,8 @@
 
 // The line reading of Read_line over any stream buffer.
 bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep);
+
+// The length of the longest prefix of `s` that ends on a whole UTF-8
+// character; what follows is the start of a character still to come.
+// Stray or invalid bytes count as whole, so nothing waits for ever.
+std::size_t Whole_characters(const std::string& s);

@@ -37,3 +37,13 @@ bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep) {
     if (s.size() < keep) s.push_back(static_cast<char>(c));
   }
 }
+
+std::size_t Whole_characters(const std::string& s) {
+  for (std::size_t back = 1; back <= 4 && back <= s.size(); ++back) {
+    const auto c = static_cast<unsigned char>(s[s.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;  // a continuation byte
+    const std::size_t need = c >= 0xF8 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return need > back ? s.size() - back : s.size();
+  }
+  return s.size();
+}

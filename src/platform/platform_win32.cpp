@@ -67,17 +67,6 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
   return true;
 }
 
-// Bytes up to the last whole UTF-8 character; the rest waits for its tail.
-std::size_t Whole_characters(const std::string& s) {
-  for (std::size_t back = 1; back <= 4 && back <= s.size(); ++back) {
-    const auto c = static_cast<unsigned char>(s[s.size() - back]);
-    if ((c & 0xC0) == 0x80) continue;  // a continuation byte
-    const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    return need > back ? s.size() - back : s.size();
-  }
-  return s.size();  // stray continuation bytes: let the converter mark them
-}
-
 }  // namespace
 
 void Write_out(std::string_view bytes) {

@@ -1,0 +1,52 @@
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/common.h"
+
+namespace {
+
+TEST(WholeCharacters, HoldsBackOnlyAnUnfinishedCharacter) {
+  const struct {
+    std::string bytes;
+    std::size_t whole;
+  } cases[] = {
+      {"", 0},
+      {"ab", 2},
+      {"\xE5", 0},          // first of three bytes of 启
+      {"\xE5\x90", 0},      // two of three
+      {"\xE5\x90\xAF", 3},  // 启 complete
+      {"a\xE5\x90", 1},
+      {"\xF0\x9F\x98", 0},  // three of four
+      {"\xF0\x9F\x98\x80", 4},
+      {"\xC3", 0},
+      {"\x80\x80\x80\x80\x80", 5},      // stray continuation bytes
+      {"\xE5\x90\xAF\xE5\x8A\xA8", 6},  // 启动
+      {"\xFF", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Whole_characters(c.bytes), c.whole) << c.bytes.size();
+}
+
+TEST(ReadLine, KeepsAtMostWhatIsAskedAndConsumesTheLine) {
+  std::istringstream in(std::string(100000, 'x') + "\nnext\n");
+  std::string s;
+  EXPECT_TRUE(Read_stream_line(*in.rdbuf(), s, 10));
+  EXPECT_EQ(s, std::string(10, 'x'));
+  EXPECT_TRUE(Read_stream_line(*in.rdbuf(), s, std::string::npos));
+  EXPECT_EQ(s, "next");
+  EXPECT_FALSE(Read_stream_line(*in.rdbuf(), s, std::string::npos));
+  EXPECT_EQ(s, "");
+}
+
+TEST(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
+  EXPECT_TRUE(Path_exists("."));
+  EXPECT_FALSE(Is_regular_file("."));
+  EXPECT_FALSE(Path_exists(""));
+  EXPECT_FALSE(Path_exists(std::string("CMakeCache.txt\0x", 16)));
+  EXPECT_FALSE(Path_exists(std::string(5000, 'a')));  // too long a name
+  EXPECT_FALSE(Is_regular_file("no/such/file"));
+}
+
+}  // namespace
