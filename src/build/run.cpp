@@ -1,0 +1,3 @@
+#include "build/run.h"
+
+void Run() {}
