@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+
 struct Outcome {
   std::string out;  // all of standard output
   std::string err;
@@ -25,6 +27,3 @@ Outcome Run_program(const Launch& launch);
 // A fresh, empty directory for one test under `root`, named after the
 // running test. Tests leave it behind only when they fail.
 std::string Make_test_dir(const std::string& root);
-
-std::string Read_file(const std::string& path);
-void Write_file(const std::string& path, const std::string& bytes);

@@ -4,25 +4,14 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char* const DATA = "tavrel_data.qv";
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // Each test works in a directory of its own, kept when the test fails.
 class Store : public ::testing::Test {
@@ -68,7 +57,7 @@ TEST_F(Store, LoadTakesTheFirstThreeLines) {
   };
   for (const auto& c : cases) {
     COM_PATH = CON_PATH = COM_SETTINGS = "";
-    Put(DATA, c.file);
+    Write_file(DATA, c.file);
     Load_settings();
     EXPECT_EQ(COM_PATH, c.com) << c.what;
     EXPECT_EQ(CON_PATH, c.con) << c.what;
@@ -85,10 +74,10 @@ TEST_F(Store, LoadSkipsWhatIsNoRegularFile) {
 
 TEST_F(Store, SaveWritesExactBytesAndRoundTrips) {
   ASSERT_TRUE(Save_settings());
-  EXPECT_EQ(Slurp(DATA), "\r\n\r\n");
+  EXPECT_EQ(Read_file(DATA), "\r\n\r\n");
   COM_PATH = "P";
   ASSERT_TRUE(Save_settings());
-  EXPECT_EQ(Slurp(DATA), "P\r\n\r\n");
+  EXPECT_EQ(Read_file(DATA), "P\r\n\r\n");
 
   COM_PATH = " \"D:\\编译器\\g++.exe\" ";
   CON_PATH = "\"C:\\Tools\\ConsolePauser.exe\"";
@@ -107,7 +96,7 @@ TEST_F(Store, SaveReplacesAnEmptyDirectory) {
   fs::create_directory(DATA);
   COM_PATH = "x";
   ASSERT_TRUE(Save_settings());
-  EXPECT_EQ(Slurp(DATA), "x\r\n\r\n");
+  EXPECT_EQ(Read_file(DATA), "x\r\n\r\n");
 }
 
 TEST_F(Store, FailedSaveKeepsWhatWasThere) {
