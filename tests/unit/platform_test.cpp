@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "platform/common.h"
@@ -47,6 +49,21 @@ TEST(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
   EXPECT_FALSE(Path_exists(std::string("CMakeCache.txt\0x", 16)));
   EXPECT_FALSE(Path_exists(std::string(5000, 'a')));  // too long a name
   EXPECT_FALSE(Is_regular_file("no/such/file"));
+}
+
+TEST(PathQueries, TakeUtf8Names) {
+  const std::string name = "路径 测试.cpp";
+  std::filesystem::path p;
+  ASSERT_TRUE(To_path(name, p));
+  std::ofstream(p) << "x";
+  EXPECT_TRUE(Is_regular_file(name));
+  std::filesystem::remove(p);
+  std::filesystem::path q;
+#ifdef _WIN32
+  EXPECT_FALSE(To_path("\xff\xfe", q));  // Windows names are UTF-16
+#else
+  EXPECT_TRUE(To_path("\xff\xfe", q));  // any bytes but NUL make a name here
+#endif
 }
 
 }  // namespace
