@@ -19,14 +19,14 @@ int Read_pint(std::unordered_set<int> a, int at_end) {
   for (;;) {
     std::string s;
     // Ten bytes are enough to tell a line that is too long.
-    if (!Read_line(s, 10)) return a.count(at_end) ? at_end : *a.begin();
+    if (!Read_line(s, 10)) return a.contains(at_end) ? at_end : *a.begin();
     bool isn = s.size() <= 9;
     int ans = 0;
     for (std::size_t i = 0; isn && i < s.size(); ++i) {
       isn = s[i] >= '0' && s[i] <= '9';
       if (isn) ans = ans * 10 + (s[i] - '0');
     }
-    if (isn && a.count(ans)) return ans;
+    if (isn && a.contains(ans)) return ans;
     Print("输入不合法，请重新输入。", 1);
   }
 }
