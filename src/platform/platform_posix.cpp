@@ -123,4 +123,4 @@ bool Replace_file(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-void Mark_hidden(const std::stringvoid Mark_hidden(const std::string&) {} /*path*/) {}
+void Mark_hidden(const std::string& /*path*/) {}
