@@ -81,7 +81,9 @@ int main(int argc, char** argv) {
   const std::string dir = (std::filesystem::temp_directory_path() / "tavrel-bench").string();
   std::filesystem::create_directories(dir);
   std::vector<double> starts;
-  for (int r = 0; r < 11; ++r) starts.push_back(First_byte_ms(argv[1], dir));
+  // The child runs in `dir`, so a relative path would no longer lead to it.
+  const std::string tavrel = std::filesystem::absolute(argv[1]).string();
+  for (int r = 0; r < 11; ++r) starts.push_back(First_byte_ms(tavrel.c_str(), dir));
   std::filesystem::remove_all(dir);
 
   std::printf("typewriter pacing, measured / nominal time (median):\n");
