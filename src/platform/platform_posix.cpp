@@ -24,11 +24,27 @@ void Write_if_terminal(const std::string& bytes) {
   if (isatty(STDOUT_FILENO)) Write_out(bytes);
 }
 
+termios saved_terminal;
+
+// Ctrl+C at the pause ends the program, as it does on Windows; the terminal
+// must not stay without echo after it.
+void Restore_and_die(int sig) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
 // One key, without echo and without waiting for Enter. Keys that send
 // several bytes (arrows, function keys) are swallowed whole.
 void Wait_for_key() {
   termios old{};
   if (tcgetattr(STDIN_FILENO, &old) != 0) return;
+  saved_terminal = old;
+  // A signal that was ignored when the program started stays ignored.
+  const auto old_int = signal(SIGINT, Restore_and_die);
+  if (old_int == SIG_IGN) signal(SIGINT, SIG_IGN);
+  const auto old_term = signal(SIGTERM, Restore_and_die);
+  if (old_term == SIG_IGN) signal(SIGTERM, SIG_IGN);
   termios raw = old;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 1;
@@ -44,6 +60,8 @@ void Wait_for_key() {
   while (n > 0 && read(STDIN_FILENO, rest, sizeof rest) > 0) {
   }
   tcsetattr(STDIN_FILENO, TCSANOW, &old);
+  signal(SIGINT, old_int);
+  signal(SIGTERM, old_term);
 }
 
 int Pause() {
@@ -69,7 +87,6 @@ void Write_out(std::string_view bytes) {
 }
 
 bool Read_line(std::string& s, std::size_t keep) {
-  std::cout.flush();  // the prompt must show before the wait
   return Read_stream_line(*std::cin.rdbuf(), s, keep);
 }
 

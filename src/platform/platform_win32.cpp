@@ -101,7 +101,6 @@ void Set_console_utf8() {
 }
 
 bool Read_line(std::string& s, std::size_t keep) {
-  std::cout.flush();  // the prompt must show before the wait
   const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
   if (in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode))
