@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <iostream>
+#include <thread>
 
 #include "platform/common.h"
 #include "platform/platform.h"
@@ -106,10 +107,7 @@ int Run_command(const std::string& line) {
 }
 
 void Sleep_micros(long long micros) {
-  if (micros <= 0) return;
-  timespec req{static_cast<time_t>(micros / 1000000), static_cast<long>(micros % 1000000 * 1000)};
-  timespec rem{};
-  while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+  if (micros > 0) std::this_thread::sleep_for(std::chrono::microseconds(micros));
 }
 
 bool To_path(const std::string& utf8, std::filesystem::path& path) {
