@@ -10,27 +10,18 @@
 
 namespace {
 
-bool Widen(const std::string& utf8, std::wstring& wide) {
+// Fails on bytes that are not UTF-8 unless `lossy`, which turns them into
+// U+FFFD instead.
+bool Widen(const std::string& utf8, std::wstring& wide, bool lossy = false) {
   wide.clear();
   if (utf8.empty()) return true;
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, 0);
+  const DWORD flags = lossy ? 0 : MB_ERR_INVALID_CHARS;
+  const int size = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, nullptr, 0);
   if (n <= 0) return false;
   wide.resize(static_cast<std::size_t>(n));
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                      wide.data(), n);
+  MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, wide.data(), n);
   return true;
-}
-
-// Invalid bytes become U+FFFD instead of failing the whole text.
-std::wstring Widen_lossy(const std::string& utf8) {
-  std::wstring wide;
-  if (utf8.empty()) return wide;
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
 }
 
 std::string Narrow(const std::wstring& wide) {
@@ -86,7 +77,8 @@ void Write_out(std::string_view bytes) {
   static std::string pending;
   pending.append(bytes);
   const std::size_t whole = Whole_characters(pending);
-  const std::wstring wide = Widen_lossy(pending.substr(0, whole));
+  std::wstring wide;
+  Widen(pending.substr(0, whole), wide, true);
   pending.erase(0, whole);
   DWORD written = 0;
   if (!wide.empty())
