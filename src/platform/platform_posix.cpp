@@ -1,4 +1,7 @@
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -6,8 +9,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/common.h"
 #include "platform/platform.h"
@@ -72,6 +78,145 @@ int Pause() {
   return 0;
 }
 
+// Spawns args[0] as the path it is (no PATH search, no shell). SIGINT and
+// SIGQUIT keep their default action in the child even while we ignore them.
+// Without `own_stdin` the child reads from /dev/null. Returns the pid, or
+// nothing when the program cannot be started.
+std::optional<pid_t> Spawn(const std::vector<std::string>& args, bool own_stdin) {
+  if (args.empty()) return std::nullopt;
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  if (!own_stdin)
+    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGQUIT);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&files);
+  if (rc != 0) return std::nullopt;
+  return pid;
+}
+
+// The child's exit code, 128 + the signal that ended it, or 1 when it
+// cannot be waited for.
+int Wait_pid(pid_t pid) {
+  int status = 0;
+  pid_t r;
+  do r = waitpid(pid, &status, 0);
+  while (r < 0 && errno == EINTR);
+  if (r < 0) return 1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs a program and waits for it, as system() does: SIGINT and SIGQUIT
+// from the keyboard end the child, not us. Returns its exit code (128 + the signal that
+// ended it), or nothing when it cannot be started.
+std::optional<int> Run_child(const std::vector<std::string>& args, bool own_stdin = true) {
+  struct sigaction ignore {};
+  struct sigaction old_int {};
+  struct sigaction old_quit {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &old_int);
+  sigaction(SIGQUIT, &ignore, &old_quit);
+  std::optional<int> result;
+  if (const auto pid = Spawn(args, own_stdin)) result = Wait_pid(*pid);
+  sigaction(SIGINT, &old_int, nullptr);
+  sigaction(SIGQUIT, &old_quit, nullptr);
+  return result;
+}
+
+// Starts a program that outlives us and is never waited for: an
+// intermediate child spawns it in a session of its own and exits, so no
+// zombie stays and Ctrl+C or a closed terminal does not reach it.
+bool Run_detached(const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    setsid();
+    _exit(Spawn(args, false) ? 0 : 1);
+  }
+  return Wait_pid(pid) == 0;
+}
+
+bool Is_executable_file(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The first executable file called `name` in the folders of PATH.
+std::optional<std::string> Find_on_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  for (std::string_view rest = path ? path : ""; !rest.empty();) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view dir = rest.substr(0, colon);
+    rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
+    // An empty entry, like ".", is the working directory: skipped, since a
+    // file there is no installed launcher.
+    if (dir.empty() || dir.front() != '/') continue;
+    const std::string file = std::string(dir) + "/" + name;
+    if (Is_executable_file(file)) return file;
+  }
+  return std::nullopt;
+}
+
+bool Set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// cmd /c LINE: LINE loses one pair of enclosing quotes, as cmd strips them.
+int Cmd(std::string_view line) {
+  if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+    line = line.substr(1, line.size() - 2);
+  const std::vector<std::string> fields = Split_fields(line);
+  if (const auto code = Run_child(fields)) return *code;
+  std::cerr << "无法启动程序：" << (fields.empty() ? "" : fields[0]) << '\n';
+  return 9009;
+}
+
+// start "TITLE" PROGRAM ARGS...: a new window where there is one, else this
+// console. Returns 0 once the program has been started.
+int Start(std::string_view line) {
+  std::vector<std::string> fields = Split_fields(line);
+  if (fields.size() < 2 || !Is_executable_file(fields[1])) {
+    std::cerr << "找不到程序，或它不可执行：" << (fields.size() < 2 ? "" : fields[1]) << '\n';
+    return 1;
+  }
+  const std::string title = fields[0];
+  std::vector<std::string> program(fields.begin() + 1, fields.end());
+  std::error_code ec;
+  const std::string dir = std::filesystem::current_path(ec).string();
+  // Launchers look a bare name up on PATH and may start elsewhere.
+  program[0] = (std::filesystem::path(dir) / program[0]).lexically_normal().string();
+  if (Set("TMUX")) {
+    if (const auto tmux = Find_on_path("tmux")) {
+      std::vector<std::string> argv = Window_command("tmux", title, dir, program);
+      argv[0] = *tmux;
+      return Run_child(argv, false) == 0 ? 0 : 1;
+    }
+  }
+  if (Set("DISPLAY") || Set("WAYLAND_DISPLAY")) {
+    for (const char* launcher : LAUNCHERS) {
+      const auto found = Find_on_path(launcher);
+      if (!found) continue;
+      std::vector<std::string> argv = Window_command(launcher, title, dir, program);
+      argv[0] = *found;
+      return Run_detached(argv) ? 0 : 1;
+    }
+  }
+  return Run_child(program).has_value() ? 0 : 1;
+}
+
 }  // namespace
 
 void Set_console_utf8() {
@@ -102,6 +247,8 @@ int Run_command(const std::string& line) {
     return 0;
   }
   if (line == "pause") return Pause();
+  if (line.rfind("cmd /c ", 0) == 0) return Cmd(std::string_view(line).substr(7));
+  if (line.rfind("start ", 0) == 0) return Start(std::string_view(line).substr(6));
   std::cerr << "无法识别的命令：" << line << '\n';
   return 9009;
 }
