@@ -22,8 +22,8 @@ std::vector<std::string> Split_fields(std::string_view line);
 
 // The terminal launchers tried, in this order, when there is a display.
 inline constexpr const char* LAUNCHERS[] = {"xdg-terminal-exec", "x-terminal-emulator",
-                                           "gnome-terminal",    "konsole",
-                                           "xfce4-terminal",    "xterm"};
+                                            "gnome-terminal",    "konsole",
+                                            "xfce4-terminal",    "xterm"};
 
 // The argument list that shows `program` (an absolute path, then its
 // arguments) in a new window of `launcher` ("tmux" or one of LAUNCHERS),

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "files.h"
 
@@ -13,22 +12,11 @@ namespace fs = std::filesystem;
 
 const char* const DATA = "tavrel_data.qv";
 
-// Each test works in a directory of its own, kept when the test fails.
-class Store : public ::testing::Test {
+class Store : public In_temp_dir {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "tavrel-";
-    name.append(info->name()).append("-").append(std::to_string(std::random_device{}()));
-    dir_ = fs::temp_directory_path() / name;
-    fs::create_directories(dir_);
-    old_ = fs::current_path();
-    fs::current_path(dir_);
+    In_temp_dir::SetUp();
     COM_PATH = CON_PATH = COM_SETTINGS = "";
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    if (!HasFailure()) fs::remove_all(dir_);
   }
   // Everything in the directory but the data file: temporary files left over.
   std::vector<std::string> Others() {
@@ -37,7 +25,6 @@ class Store : public ::testing::Test {
       if (e.path().filename() != DATA) names.push_back(e.path().filename().string());
     return names;
   }
-  fs::path dir_, old_;
 };
 
 TEST_F(Store, LoadTakesTheFirstThreeLines) {

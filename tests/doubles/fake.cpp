@@ -1,0 +1,118 @@
+// Test doubles for the run-code operation; one source, built once per role
+// (FAKE_ROLE). Each appends one line to fake.log in its working directory:
+// the role, then every argument as <arg>.
+//  compiler: exits with FAKE_STATUS (0 when unset); on success it copies
+//    fake_program from its own folder to its -o path, unless FAKE_NO_OUTPUT
+//    is set; an output it cannot write fails it, as with g++. On Windows it
+//    first records its raw command line as "raw [line]".
+//  program: records that it ran.
+//  pauser: runs its first argument with the rest and returns its status.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#else
+#include <spawn.h>
+#include <sys/wait.h>
+extern char** environ;
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+std::string Narrow(const wchar_t* w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
+  return s;
+}
+#endif
+
+void Record(const std::string& line) {
+  std::ofstream("fake.log", std::ios::binary | std::ios::app) << line << '\n';
+}
+
+fs::path Own_path() {
+#ifdef _WIN32
+  static wchar_t buf[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
+  return fs::path(std::wstring(buf, n));
+#else
+  return fs::read_symlink("/proc/self/exe");
+#endif
+}
+
+fs::path From_utf8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+int Compiler(const std::vector<std::string>& args) {
+  const char* status = std::getenv("FAKE_STATUS");
+  if (status != nullptr && std::atoi(status) != 0) return std::atoi(status);
+  if (std::getenv("FAKE_NO_OUTPUT") != nullptr) return 0;
+  for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] != "-o") continue;
+    std::error_code ec;
+    const fs::path own = Own_path();
+    const fs::path from = own.parent_path() / ("fake_program" + own.extension().string());
+    const fs::path to = From_utf8(args[i + 1]);
+    // Replaced by hand: overwrite_existing fails with MinGW's library.
+    if (fs::is_directory(to, ec)) return 1;
+    fs::remove(to, ec);
+    return fs::copy_file(from, to, ec) ? 0 : 1;
+  }
+  return 0;
+}
+
+int Pauser(const std::vector<std::string>& args) {
+  if (args.size() < 2) return 1;
+#ifdef _WIN32
+  std::vector<std::wstring> wide;
+  for (std::size_t i = 1; i < args.size(); ++i) wide.push_back(From_utf8(args[i]).wstring());
+  std::vector<const wchar_t*> argv;
+  for (const auto& w : wide) argv.push_back(w.c_str());
+  argv.push_back(nullptr);
+  return static_cast<int>(_wspawnv(_P_WAIT, argv[0], argv.data()));
+#else
+  std::vector<char*> argv;
+  for (std::size_t i = 1; i < args.size(); ++i) argv.push_back(const_cast<char*>(args[i].c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return 127;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  // The C runtime's argv is in the ANSI code page; the log is UTF-8.
+  (void)argv;
+  int n = 0;
+  wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &n);
+  for (int i = 0; i < n; ++i) args.push_back(Narrow(wargv[i]));
+  if (std::string(FAKE_ROLE) == "compiler") Record("raw [" + Narrow(GetCommandLineW()) + "]");
+#else
+  args.assign(argv, argv + argc);
+#endif
+  (void)argc;
+  std::string line = FAKE_ROLE;
+  for (std::size_t i = 1; i < args.size(); ++i) line += " <" + args[i] + ">";
+  Record(line);
+  const std::string role = FAKE_ROLE;
+  if (role == "compiler") return Compiler(args);
+  if (role == "pauser") return Pauser(args);
+  return 0;
+}
