@@ -3,11 +3,15 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e/harness.h"
@@ -45,6 +49,24 @@ std::string Opts(const std::string& shown) {
   return "当前编译选项：" + shown + "\n请输入新编译选项：\n设置成功！\n\n" + PAUSE;
 }
 
+// The run-code operation's texts.
+const std::string ASK = "请输入 C++ 文件的完整路径：\n";
+const std::string INVALID = "路径无效或文件不合法！请重新输入。\n";
+const std::string NO_CC = "编译器路径无效！请重新设置。\n\n" + PAUSE;
+const std::string AUTO = "未找到对应程序的 exe 文件，自动为你编译。\n正在编译……\n";
+const std::string ASK_COMPILE = "是否需要编译？（0/1）\n";
+const std::string COMPILING = "正在编译……\n";
+const std::string SKIP_COMPILE = "跳过编译。\n\n";
+const std::string FAILED = "编译失败！\n\n" + PAUSE;
+const std::string COMPILED = "编译成功！\n\n";
+const std::string ASK_RUN = "是否需要运行？（0/1）\n";
+const std::string SKIP_RUN = "跳过运行。\n\n" + PAUSE;
+const std::string DIRECT = "ConsolePauser 路径无效。即将直接启动程序。\n";
+const std::string VIA = "正在通过 ConsolePauser 启动程序……\n";
+const std::string STARTED = "启动成功！\n\n" + PAUSE;
+// What Wine's start says before it fails stands where the placeholder is.
+const std::string NOT_STARTED = "{START_ERROR}启动失败！\n\n" + PAUSE;
+
 struct Session {
   std::string input;
   std::string transcript;  // as on Linux; see For_target
@@ -59,7 +81,22 @@ struct Scenario {
   bool read_only = false;       // nothing can be created in the working directory
   long file_size_limit = -1;
   bool linux_only = false;
+  std::vector<std::pair<std::string, std::string>> files = {};  // placed first; "x/" a folder
+  std::vector<std::string> env = {};                            // NAME=value for the program
+  std::vector<std::string> made = {};  // names the run adds beside the data file
+  // What the doubles record, in order; "raw [...]" lines only on Windows.
+  std::string log = "";
 };
+
+// Placeholders in data files and records: the doubles' paths.
+const std::string CC_DATA = "{CC}\r\n\r\n-O2 -Wall";
+const std::pair<std::string, std::string> SOURCE{"a.cpp", "int main() {}\n"};
+const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
+const std::string CC_LOG =
+    "raw [\"{CC}\" -O2 -Wall -g -o \"a.exe\" \"a.cpp\"]\n"
+    "compiler <-O2> <-Wall> <-g> <-o> <a.exe> <a.cpp>\n";
+const std::string HELLO = "#include <cstdio>\nint main() { std::puts(\"你好，世界\"); }\n";
+const std::string ODD = "a;$(touch x1)`touch x2`&";
 
 const std::string SET_ALL =
     "2\n1\nC:\\MinGW\\bin\\g++.exe\n2\nC:\\Tools\\ConsolePauser.exe\n"
@@ -102,6 +139,81 @@ const Scenario SCENARIOS[] = {
      .data_after = "old\r\n\r\n",
      .read_only = true,
      .linux_only = true},
+    {.name = "RunWithoutCompiler",
+     .sessions = {{"1\na.c\na.cpp\n3\n", MENU + ASK + INVALID + "\n" + NO_CC + MENU + BYE}},
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunWithFolderAsCompiler",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + NO_CC + MENU + BYE}},
+     .data_before = ".\r\n\r\n",
+     .files = {SOURCE}},
+    {.name = "RunCompilesAtOnceAndStartsDirectly",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n.\r\n-O2 -Wall",  // the pauser path a folder
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n"},
+    {.name = "RunEmptyAnswersSkip",
+     .sessions = {{"1\na.cpp\n\n\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
+                                            SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunAnswersZeroAndZeroOne",
+     .sessions = {{"1\na.cpp\n01\n0\n1\na.cpp\n0\n01\n3\n",
+                   MENU + ASK + "\n" + ASK_COMPILE + COMPILING + COMPILED + ASK_RUN + SKIP_RUN +
+                       MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN + DIRECT + STARTED +
+                       MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, OLD_EXE},
+     .log = CC_LOG + "program\n"},
+    {.name = "RunCompileFails",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_STATUS=1"},
+     .log = CC_LOG},
+    {.name = "RunExecutablePathIsAFolder",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, {"a.exe/", ""}},
+     .log = CC_LOG},
+    {.name = "RunThroughPauser",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n{PAUSER}\r\n-O2 -Wall",
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+    {.name = "RunStartFails",
+     .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT +
+                                           NOT_STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_NO_OUTPUT=1"},
+     .log = CC_LOG},
+    {.name = "RunEndOfInput",
+     .sessions = {{"1\n", MENU + ASK + MENU + BYE},
+                  {"1\na.cpp\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
+                                     SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .data_after = CC_DATA,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunPassesNoShell",
+     .sessions = {{"1\n" + ODD + ".cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n\r\n-DX=$(touch x3);& `touch x4`",
+     .linux_only = true,  // cmd itself gives & and quotes their meaning
+     .files = {{ODD + ".cpp", ""}},
+     .made = {ODD + ".exe"},
+     .log = "compiler <-DX=$(touch> <x3);&> <`touch> <x4`> <-g> <-o> <" + ODD + ".exe> <" + ODD +
+            ".cpp>\nprogram\n"},
+    {.name = "RunWithRealCompiler",
+     .sessions = {{"1\n中文 目录/你好.cpp\n1\n1\nbad.cpp\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "你好，世界\n" +
+                       STARTED + MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = "/usr/bin/g++\r\n\r\n-O2 -Wall",
+     .linux_only = true,
+     .files = {{"中文 目录/", ""}, {"中文 目录/你好.cpp", HELLO}, {"bad.cpp", "int main( {\n"}}},
     {.name = "FileTooLargeToWrite",
      .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
      .data_before = LONG_DATA,
@@ -112,18 +224,58 @@ const Scenario SCENARIOS[] = {
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
+void Replace_all(std::string& s, const std::string& from, const std::string& to) {
+  for (auto p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+    s.replace(p, from.size(), to);
+}
+
 // Wine's cmd has its own pause prompt and the C runtime's text mode ends
 // every line in CR LF.
 std::string For_target(std::string s, Target target) {
-  if (target == LINUX) return s;
-  for (auto p = s.find(PAUSE); p != std::string::npos; p = s.find(PAUSE, p))
-    s.replace(p, PAUSE.size(), "Press any key to continue... ");
+  if (target == LINUX) {
+    Replace_all(s, "{START_ERROR}", "");
+    return s;
+  }
+  Replace_all(s, PAUSE, "Press any key to continue... ");
   std::string crlf;
   for (char c : s) {
     if (c == '\n') crlf += '\r';
     crlf += c;
   }
+  Replace_all(crlf, "{START_ERROR}",
+              "Application could not be started, or no application associated with the "
+              "specified file.\nShellExecuteEx failed: File not found.\r\n\n");
   return crlf;
+}
+
+// The doubles' paths in place of {CC} and {PAUSER}; records of the raw
+// command line exist on Windows only.
+std::string With_doubles(const std::string& s, Target target) {
+  std::string out;
+  for (std::size_t i = 0, end; i < s.size(); i = end) {
+    end = std::min(s.find('\n', i), s.size() - 1) + 1;
+    const std::string line = s.substr(i, end - i);
+    if (target == WINE || line.rfind("raw [", 0) != 0) out += line;
+  }
+  std::string dir = target == LINUX ? TAVREL_DOUBLES : TAVREL_WIN_DOUBLES;
+  const std::string ext = target == LINUX ? "" : ".exe";
+  if (target == WINE) {
+    for (char& c : dir)
+      if (c == '/') c = '\\';
+    dir = "Z:" + dir;
+  }
+  const std::string sep = target == LINUX ? "/" : "\\";
+  Replace_all(out, "{CC}", dir + sep + "fake_compiler" + ext);
+  Replace_all(out, "{PAUSER}", dir + sep + "fake_pauser" + ext);
+  return out;
+}
+
+// A program started in a new window under Wine runs on after Tavrel; its
+// record is waited for.
+std::string Wait_for_log(const fs::path& log, std::size_t size) {
+  for (int i = 0; i < 100 && Read_file(log).size() < size; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return Read_file(log);
 }
 
 // Names in the directory beside what the test put there: leftovers.
@@ -152,7 +304,18 @@ TEST_P(Transcript, MatchesByteForByte) {
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
   const fs::path data = fs::path(launch.dir) / DATA;
-  if (scenario.data_before) Write_file(data.string(), *scenario.data_before);
+  if (scenario.data_before) Write_file(data, With_doubles(*scenario.data_before, target));
+  std::vector<std::string> expected_names = scenario.made;
+  for (const auto& [name, bytes] : scenario.files) {
+    if (name.back() == '/')
+      fs::create_directories(fs::path(launch.dir) / name);
+    else
+      Write_file(fs::path(launch.dir) / name, bytes);
+    const std::string top = name.substr(0, name.find('/'));
+    if (std::find(expected_names.begin(), expected_names.end(), top) == expected_names.end())
+      expected_names.push_back(top);
+  }
+  if (!scenario.log.empty()) expected_names.push_back("fake.log");
   if (scenario.full_directory) {
     fs::create_directories(data);
     Write_file((data / "kept").string(), "kept");
@@ -171,6 +334,7 @@ TEST_P(Transcript, MatchesByteForByte) {
     if (geteuid() == 0) fs::permissions(data, fs::perms::all);
   }
   launch.file_size_limit = scenario.file_size_limit;
+  launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
   for (const Session& session : scenario.sessions) {
     launch.input = session.input;
@@ -179,8 +343,10 @@ TEST_P(Transcript, MatchesByteForByte) {
     EXPECT_EQ(o.status, session.status) << o.err;
     EXPECT_GE(o.seconds, 2.5);
   }
+  const std::string log = With_doubles(scenario.log, target);
+  EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
   if (scenario.data_after) {
-    EXPECT_EQ(Read_file(data.string()), *scenario.data_after);
+    EXPECT_EQ(Read_file(data), With_doubles(*scenario.data_after, target));
     if (target == WINE) {  // where Wine keeps the DOS attributes
       char attr[16] = {};
       if (getxattr(data.c_str(), "user.DOSATTRIB", attr, sizeof attr - 1) < 0 && errno == ENOTSUP) {
@@ -193,7 +359,10 @@ TEST_P(Transcript, MatchesByteForByte) {
   if (scenario.full_directory) {
     EXPECT_EQ(Read_file((data / "kept").string()), "kept");
   }
-  EXPECT_EQ(Leftovers(launch.dir), std::vector<std::string>{});
+  std::vector<std::string> names = Leftovers(launch.dir);
+  std::sort(names.begin(), names.end());
+  std::sort(expected_names.begin(), expected_names.end());
+  EXPECT_EQ(names, expected_names);
   if (!HasFailure()) fs::remove_all(root);
 }
 

@@ -45,6 +45,8 @@ Outcome Run_program(const Launch& launch) {
     dup2(fin, 0);
     dup2(fout, 1);
     dup2(ferr, 2);
+    // No new windows unless a test asks for them.
+    for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
     if (launch.file_size_limit >= 0) {
       const rlimit r{static_cast<rlim_t>(launch.file_size_limit),

@@ -15,7 +15,8 @@ struct Outcome {
 
 struct Launch {
   std::vector<std::string> argv;
-  std::vector<std::string> env;  // NAME=value, added to this process's own
+  std::vector<std::string> env;  // NAME=value, added to this process's own,
+                                 // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
   std::string dir;               // working directory
   std::string input;             // the whole of standard input
   bool as_nobody = false;        // drop root's rights, for permission faults
