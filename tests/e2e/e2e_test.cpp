@@ -376,4 +376,66 @@ INSTANTIATE_TEST_SUITE_P(Program, Transcript,
                                             ::testing::Values(LINUX, WINE)),
                          Name);
 
+// A working directory holding a.cpp and a data file; the input runs it.
+Launch Prepared(const std::string& data) {
+  Launch launch;
+  launch.argv = {TAVREL_BIN};
+  const std::string root = Make_test_dir((fs::temp_directory_path() / "tavrel-e2e").string());
+  // A shell between Tavrel and the program would trip over this name.
+  launch.dir = root + "/my work;$(x)";
+  fs::create_directory(launch.dir);
+  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(launch.dir) / DATA, With_doubles(data, LINUX));
+  launch.input = "1\na.cpp\n1\n3\n";
+  return launch;
+}
+
+TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
+  const std::string tmux = "/usr/bin/tmux";
+  if (!fs::exists(tmux)) GTEST_SKIP() << "tmux is not installed";
+  Launch launch = Prepared(CC_DATA);
+  const std::string server = "tavrel-e2e-" + std::to_string(getpid());
+  const auto tool = [&](const std::vector<std::string>& args) {
+    Launch t;
+    t.argv = {tmux, "-L", server, "-f", "/dev/null"};
+    t.argv.insert(t.argv.end(), args.begin(), args.end());
+    t.dir = fs::path(launch.dir).parent_path().string();
+    return Run_program(t).out;
+  };
+  tool({"new-session", "-d", "-s", "t", "sleep", "600"});
+  tool({"set-option", "-g", "remain-on-exit", "on"});
+  std::string socket = tool({"display-message", "-p", "-t", "t", "#{socket_path}"});
+  ASSERT_FALSE(socket.empty());
+  socket.pop_back();
+  launch.env = {"TMUX=" + socket + ",1,0"};
+  const Outcome o = Run_program(launch);
+  const std::string expected_log = With_doubles(CC_LOG + "program\n", LINUX);
+  const std::string log = Wait_for_log(fs::path(launch.dir) / "fake.log", expected_log.size());
+  const std::string windows = tool({"list-windows", "-t", "t", "-F", "#{window_name}"});
+  tool({"kill-server"});
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
+  EXPECT_EQ(log, expected_log);
+  EXPECT_NE(windows.find("a.cpp\n"), std::string::npos) << windows;
+  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
+}
+
+TEST(NewWindow, WithADisplayHandsTheProgramToATerminal) {
+  Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
+  const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
+  fs::create_directory(bin);
+  // Records what it was given, then runs what follows -e.
+  Write_file(bin / "xterm",
+             "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\n"
+             "shift\nexec \"$@\"\n");
+  fs::permissions(bin / "xterm", fs::perms::owner_all);
+  launch.env = {"DISPLAY=:99", "PATH=" + bin.string()};
+  const Outcome o = Run_program(launch);
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
+  const std::string log = With_doubles(CC_LOG + "pauser <a.exe>\nprogram\n", LINUX);
+  EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"),
+            With_doubles("<-e><{PAUSER}><a.exe>", LINUX));
+  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
+}
+
 }  // namespace
