@@ -115,7 +115,7 @@ const Scenario SCENARIOS[] = {
      .data_before = "a\r\nb\r\nc",
      .data_after = "a\r\nb\r\nc"},
     {.name = "EndOfInputInSettings", .sessions = {{"2\n", MENU + SETTINGS + MENU + BYE}}},
-    {.name = "LastLineWithoutNewline", .sessions = {{"1\n3", MENU + MENU + BYE}}},
+    {.name = "LastLineWithoutNewline", .sessions = {{"0\n3", MENU + BAD + BYE}}},
     {.name = "SetSaveReloadEdit",
      .sessions = {{SET_ALL, MENU + SETTINGS + Com("<空>") + SETTINGS + Con("<空>") + SETTINGS +
                                 Opts("<空>") + SETTINGS + MENU + BYE},
