@@ -23,6 +23,17 @@ void Write_out(std::string_view bytes);
 // read (then `s` is empty); a last line without a line feed is returned.
 bool Read_line(std::string& s, std::size_t keep = std::string::npos);
 
+// The prompt of the interpreter's pause, as a Chinese Windows console shows it.
+extern const char* const PAUSE_PROMPT;
+
+// Drops every key typed and not read yet; nothing when standard input is not
+// a console or terminal.
+void Drop_typed_keys();
+
+// Waits for one key, without echo and without Enter, when standard input is
+// a console or terminal; returns at once otherwise.
+void Wait_for_key();
+
 // Runs one command line through the command interpreter in this console and
 // waits for it: `cmd` on Windows, a small stand-in on other systems. Standard
 // output is flushed first. Returns the command's exit status.

@@ -5,6 +5,8 @@
 
 namespace fs = std::filesystem;
 
+const char* const PAUSE_PROMPT = "请按任意键继续. . .";
+
 namespace {
 
 // One status query; a failed query reads as "not found".

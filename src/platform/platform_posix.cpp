@@ -24,9 +24,6 @@
 
 namespace {
 
-// The prompt of the Windows interpreter's pause, as a Chinese console shows it.
-const char* const PAUSE_PROMPT = "请按任意键继续. . .";
-
 void Write_if_terminal(const std::string& bytes) {
   if (isatty(STDOUT_FILENO)) Write_out(bytes);
 }
@@ -43,7 +40,7 @@ void Restore_and_die(int sig) {
 
 // One key, without echo and without waiting for Enter. Keys that send
 // several bytes (arrows, function keys) are swallowed whole.
-void Wait_for_key() {
+void Read_key() {
   termios old{};
   if (tcgetattr(STDIN_FILENO, &old) != 0) return;
   saved_terminal = old;
@@ -73,7 +70,7 @@ void Wait_for_key() {
 
 int Pause() {
   Write_out(PAUSE_PROMPT);
-  if (isatty(STDIN_FILENO)) Wait_for_key();
+  Wait_for_key();
   Write_out("\n");
   return 0;
 }
@@ -224,6 +221,14 @@ void Set_console_utf8() {
 #ifdef __linux__
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
+}
+
+void Drop_typed_keys() {
+  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+void Wait_for_key() {
+  if (isatty(STDIN_FILENO)) Read_key();
 }
 
 void Write_out(std::string_view bytes) {

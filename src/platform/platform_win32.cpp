@@ -85,6 +85,37 @@ void Write_out(std::string_view bytes) {
     WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
+namespace {
+
+HANDLE Console_input() {
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  return in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? in : nullptr;
+}
+
+}  // namespace
+
+void Drop_typed_keys() {
+  if (const HANDLE in = Console_input()) FlushConsoleInputBuffer(in);
+}
+
+void Wait_for_key() {
+  const HANDLE in = Console_input();
+  if (in == nullptr) return;
+  for (;;) {
+    INPUT_RECORD r;
+    DWORD n = 0;
+    if (!ReadConsoleInputW(in, &r, 1, &n)) return;
+    if (n == 0 || r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) continue;
+    // As with cmd's pause, Shift, Ctrl, Alt and the lock keys alone do not count.
+    const WORD vk = r.Event.KeyEvent.wVirtualKeyCode;
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_CAPITAL ||
+        vk == VK_NUMLOCK || vk == VK_SCROLL || vk == VK_LWIN || vk == VK_RWIN)
+      continue;
+    return;
+  }
+}
+
 void Set_console_utf8() {
   SetConsoleOutputCP(65001);
   SetConsoleCP(65001);

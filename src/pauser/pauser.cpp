@@ -1,0 +1,92 @@
+#include "pauser/pauser.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+
+const char* const USAGE = "用法：tavrel-pauser 程序 [参数...]";
+
+std::string Exception_name(unsigned long code) {
+  switch (code) {
+    case 0xC0000005:
+      return "访问冲突";
+    case 0xC00000FD:
+      return "栈溢出";
+    case 0xC0000094:
+      return "整数除以零";
+    case 0xC000008E:
+      return "浮点数除以零";
+    case 0xC0000095:
+      return "整数溢出";
+    case 0xC000001D:
+      return "非法指令";
+    case 0xC0000096:
+      return "特权指令";
+    case 0x80000003:
+      return "断点";
+    case 0xC0000409:
+      return "栈缓冲区溢出或快速失败";
+    case 0xC0000374:
+      return "堆损坏";
+    case 0xC000013A:
+      return "被 Ctrl+C 中断";
+    case 0xC0000135:
+      return "找不到所需的 DLL";
+    case 0xC0000139:
+      return "找不到 DLL 中的入口点";
+    case 0xC000007B:
+      return "映像格式错误（32/64 位不符？）";
+    default:
+      return "";
+  }
+}
+
+std::string Exit_line(unsigned long code, bool windows) {
+  std::string line = "程序已结束，返回值：" + std::to_string(code);
+  if (windows) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", code & 0xFFFFFFFFul);
+    const std::string name = Exception_name(code);
+    line += "（" + std::string(hex) + (name.empty() ? "" : "，" + name) + "）";
+  }
+  return line;
+}
+
+std::string Summary(const std::string& ended, double seconds, unsigned long long peak_bytes) {
+  char figures[96];
+  std::snprintf(figures, sizeof figures, "运行时间：%.3f 秒\n峰值内存：%.1f MiB\n", seconds,
+                static_cast<double>(peak_bytes) / (1024.0 * 1024.0));
+  return "\n" + std::string(40, '-') + "\n" + ended + "\n" + figures;
+}
+
+std::string Not_found_line(const std::string& program) {
+  return "找不到要运行的程序：" + program + "\n";
+}
+
+std::string Not_executable_line(const std::string& program) {
+  return "无法运行：" + program + "（不是可执行的程序）\n";
+}
+
+int Finish(const std::string& text, int status) {
+  Write_out(text);
+  Drop_typed_keys();
+  Write_out(PAUSE_PROMPT);
+  Wait_for_key();
+  Write_out("\n");
+  return status;
+}
+
+std::wstring_view Program_token(std::wstring_view line) {
+  if (!line.empty() && line[0] == L'"') {
+    const std::size_t close = line.find(L'"', 1);
+    return line.substr(0, close == std::wstring_view::npos ? line.size() : close + 1);
+  }
+  return line.substr(0, std::min(line.find_first_of(L" \t"), line.size()));
+}
+
+std::wstring_view After_program(std::wstring_view line) {
+  line.remove_prefix(Program_token(line).size());
+  const std::size_t start = line.find_first_not_of(L" \t");
+  return start == std::wstring_view::npos ? std::wstring_view() : line.substr(start);
+}

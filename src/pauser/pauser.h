@@ -1,0 +1,42 @@
+// tavrel-pauser: runs a program in this console, waits for it, tells how it
+// ended, how long it ran and how much memory it took, then keeps the window
+// open until a key is pressed. Usage: tavrel-pauser PROGRAM [ARGS...]
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The whole run; returns the pauser's exit status: the program's own, or
+// 128 + the signal that ended it (POSIX); 9009 on Windows and 127 / 126 on
+// POSIX when the program cannot be found / run, as the shells there say.
+int Pauser_main(int argc, char** argv);
+
+// What is printed when the program has ended: a line break, a rule, the
+// line `ended`, the wall time in seconds and the peak memory in MiB.
+std::string Summary(const std::string& ended, double seconds, unsigned long long peak_bytes);
+
+// How a program ended that returned `code`; `windows` adds the code in
+// hexadecimal, with the name of a known exception.
+std::string Exit_line(unsigned long code, bool windows);
+
+// How a program ended that a signal killed (POSIX systems only).
+std::string Signal_line(int signal);
+
+// Short Chinese names of the usual ways a program dies; empty when unknown.
+std::string Exception_name(unsigned long code);
+
+// The one line for a program that cannot be started, and for a missing one.
+std::string Not_found_line(const std::string& program);
+std::string Not_executable_line(const std::string& program);
+extern const char* const USAGE;
+
+// Prints `text` and the pause prompt, drops keys typed meanwhile, waits for
+// a key where there is a console, and returns `status`.
+int Finish(const std::string& text, int status);
+
+// Windows command-line pieces, after the rules for a program's name (argv[0]):
+// quoted up to the next quote, else up to the next blank or tab, no escapes.
+// Program_token gives the name's extent; After_program what follows it,
+// leading blanks dropped.
+std::wstring_view Program_token(std::wstring_view line);
+std::wstring_view After_program(std::wstring_view line);

@@ -1,0 +1,109 @@
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "pauser/pauser.h"
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace {
+
+std::string Signal_name(int signal) {
+  switch (signal) {
+    case SIGSEGV:
+      return "SIGSEGV，段错误";
+    case SIGABRT:
+      return "SIGABRT，程序中止";
+    case SIGFPE:
+      return "SIGFPE，算术错误";
+    case SIGILL:
+      return "SIGILL，非法指令";
+    case SIGBUS:
+      return "SIGBUS，总线错误";
+    case SIGKILL:
+      return "SIGKILL，被强制结束";
+    case SIGTERM:
+      return "SIGTERM，被要求结束";
+    case SIGINT:
+      return "SIGINT，被 Ctrl+C 中断";
+    case SIGQUIT:
+      return "SIGQUIT，被要求退出";
+    case SIGPIPE:
+      return "SIGPIPE，管道已断开";
+    case SIGTRAP:
+      return "SIGTRAP，断点";
+    case SIGXCPU:
+      return "SIGXCPU，超出 CPU 时间限制";
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+std::string Signal_line(int signal) {
+  const std::string name = Signal_name(signal);
+  return "程序被信号终止：" + std::to_string(signal) + (name.empty() ? "" : "（" + name + "）");
+}
+
+int Pauser_main(int argc, char** argv) {
+  Set_console_utf8();
+  if (argc < 2) return Finish(std::string(USAGE) + "\n", 2);
+  const std::string program = argv[1];
+  // A bare name means the file here first, as on Windows; else PATH.
+  struct stat st {};
+  const bool here = program.find('/') != std::string::npos || stat(program.c_str(), &st) == 0;
+
+  // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction old_int {};
+  struct sigaction old_quit {};
+  sigaction(SIGINT, &ignore, &old_int);
+  sigaction(SIGQUIT, &ignore, &old_quit);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGQUIT);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+
+  const auto t0 = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  const int rc = here ? posix_spawn(&pid, program.c_str(), nullptr, &attr, argv + 1, environ)
+                      : posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv + 1, environ);
+  posix_spawnattr_destroy(&attr);
+  int status = 0;
+  rusage usage{};
+  if (rc == 0) {
+    pid_t r;
+    do r = wait4(pid, &status, 0, &usage);
+    while (r < 0 && errno == EINTR);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  sigaction(SIGINT, &old_int, nullptr);
+  sigaction(SIGQUIT, &old_quit, nullptr);
+
+  if (rc == ENOENT || rc == ENOTDIR) return Finish(Not_found_line(program), 127);
+  if (rc != 0) return Finish(Not_executable_line(program), 126);
+  const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+  // ru_maxrss is in KiB on Linux.
+  const auto peak = static_cast<unsigned long long>(usage.ru_maxrss) * 1024;
+  return Finish(Summary(signal != 0 ? Signal_line(signal)
+                                    : Exit_line(static_cast<unsigned long>(code), false),
+                        seconds, peak),
+                signal != 0 ? 128 + signal : code);
+}

@@ -1,0 +1,101 @@
+#include <windows.h>
+// After windows.h, which they need.
+#include <psapi.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "pauser/pauser.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Ctrl+C and Ctrl+Break are for the program; we stay to tell how it ended.
+// A handler, unlike ignoring them outright, is not inherited by the child.
+BOOL WINAPI Keep_running(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+bool Is_file(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// A bare name means the file in the working directory first (CreateProcess
+// would look in our own folder before it); else CreateProcess searches.
+std::wstring Here_first(std::wstring name) {
+  if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"')
+    name = name.substr(1, name.size() - 2);
+  if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return {};
+  wchar_t dir[MAX_PATH + 1];
+  const DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, dir);
+  if (n == 0 || n > MAX_PATH) return {};
+  const std::wstring base = std::wstring(dir, n) + L"\\" + name;
+  if (Is_file(base)) return base;
+  if (Is_file(base + L".exe")) return base + L".exe";
+  return {};
+}
+
+}  // namespace
+
+int Pauser_main(int, char**) {
+  Set_console_utf8();
+  SetConsoleCtrlHandler(Keep_running, TRUE);
+  // The program's command line is ours without our own name, passed on
+  // as it came, so its arguments reach it unchanged.
+  std::wstring line(After_program(GetCommandLineW()));
+  if (line.empty()) return Finish(std::string(USAGE) + "\n", 2);
+  const std::wstring program(Program_token(line));
+  const std::wstring app = Here_first(program);
+
+  // Closing the window ends the pauser, and the job takes the program along.
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const auto t0 = std::chrono::steady_clock::now();
+  if (!CreateProcessW(app.empty() ? nullptr : app.c_str(), line.data(), nullptr, nullptr, TRUE,
+                      CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+    const DWORD error = GetLastError();
+    const std::string name = Narrow(program);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME)
+      return Finish(Not_found_line(name), 9009);
+    return Finish(Not_executable_line(name), 9009);
+  }
+  if (job != nullptr) AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  // Windows keeps an ended process's peak; Wine forgets it, so the peak is
+  // also sampled while the program runs.
+  SIZE_T peak = 0;
+  const auto sample = [&] {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory) &&
+        memory.PeakWorkingSetSize > peak)
+      peak = memory.PeakWorkingSetSize;
+  };
+  while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT) sample();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  sample();
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return Finish(Summary(Exit_line(code, true), seconds, peak),
+                static_cast<int>(code));
+}
