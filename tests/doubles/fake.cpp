@@ -5,8 +5,10 @@
 //    fake_program from its own folder to its -o path, unless FAKE_NO_OUTPUT
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
-//  program: records that it ran.
+//  program: records that it ran; prints FAKE_SAY and a line break when set,
+//    then crashes when FAKE_CRASH is set, else returns FAKE_EXIT (or 0).
 //  pauser: runs its first argument with the rest and returns its status.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,5 +116,24 @@ int main(int argc, char** argv) {
   const std::string role = FAKE_ROLE;
   if (role == "compiler") return Compiler(args);
   if (role == "pauser") return Pauser(args);
-  return 0;
+#ifdef _WIN32
+  // getenv gives the ANSI code page's version of the text.
+  if (const wchar_t* say = _wgetenv(L"FAKE_SAY")) std::printf("%s\n", Narrow(say).c_str());
+#else
+  if (const char* say = std::getenv("FAKE_SAY")) std::printf("%s\n", say);
+#endif
+  std::fflush(stdout);
+  if (std::getenv("FAKE_CRASH") != nullptr) {
+#ifdef _WIN32
+    // The crash ends the process with its exception code, as on a Windows
+    // without error reporting; Wine would start its debugger.
+    SetUnhandledExceptionFilter(
+        [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+#endif
+    // Read through a volatile, so the compiler cannot turn it into a trap.
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  }
+  const char* code = std::getenv("FAKE_EXIT");
+  return code != nullptr ? std::atoi(code) : 0;
 }

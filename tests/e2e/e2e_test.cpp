@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -66,6 +67,11 @@ const std::string VIA = "正在通过 ConsolePauser 启动程序……\n";
 const std::string STARTED = "启动成功！\n\n" + PAUSE;
 // What Wine's start says before it fails stands where the placeholder is.
 const std::string NOT_STARTED = "{START_ERROR}启动失败！\n\n" + PAUSE;
+
+// What tavrel-pauser prints after a program that ended as `ended` says.
+std::string Summary(const std::string& ended) {
+  return "\n" + std::string(40, '-') + "\n" + ended + "\n运行时间：T 秒\n峰值内存：M MiB\n" + PAUSE;
+}
 
 struct Session {
   std::string input;
@@ -214,6 +220,16 @@ const Scenario SCENARIOS[] = {
      .data_before = "/usr/bin/g++\r\n\r\n-O2 -Wall",
      .linux_only = true,
      .files = {{"中文 目录/", ""}, {"中文 目录/你好.cpp", HELLO}, {"bad.cpp", "int main( {\n"}}},
+    {.name = "RunThroughOurPauser",
+     .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA +
+                                           "你好\n" + Summary("程序已结束，返回值：0") + STARTED +
+                                           MENU + BYE}},
+     .data_before = "{CC}\r\n{TAVREL_PAUSER}\r\n-O2 -Wall",
+     .linux_only = true,  // under Wine it opens a window of its own
+     .files = {SOURCE},
+     .env = {"FAKE_SAY=你好"},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n"},
     {.name = "FileTooLargeToWrite",
      .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
      .data_before = LONG_DATA,
@@ -231,12 +247,13 @@ void Replace_all(std::string& s, const std::string& from, const std::string& to)
 
 // Wine's cmd has its own pause prompt and the C runtime's text mode ends
 // every line in CR LF.
-std::string For_target(std::string s, Target target) {
+// `cmd_pause`: the transcript's pauses are the interpreter's, not ours.
+std::string For_target(std::string s, Target target, bool cmd_pause = true) {
   if (target == LINUX) {
     Replace_all(s, "{START_ERROR}", "");
     return s;
   }
-  Replace_all(s, PAUSE, "Press any key to continue... ");
+  if (cmd_pause) Replace_all(s, PAUSE, "Press any key to continue... ");
   std::string crlf;
   for (char c : s) {
     if (c == '\n') crlf += '\r';
@@ -267,7 +284,17 @@ std::string With_doubles(const std::string& s, Target target) {
   const std::string sep = target == LINUX ? "/" : "\\";
   Replace_all(out, "{CC}", dir + sep + "fake_compiler" + ext);
   Replace_all(out, "{PAUSER}", dir + sep + "fake_pauser" + ext);
+  Replace_all(out, "{PROGRAM}", dir + sep + "fake_program" + ext);
+  Replace_all(out, "{TAVREL_PAUSER}", TAVREL_PAUSER);
   return out;
+}
+
+// The pauser's figures vary from run to run: T seconds, M MiB.
+std::string Without_figures(const std::string& s) {
+  static const std::regex time("运行时间：[0-9]+\\.[0-9]{3} 秒"),
+      memory("峰值内存：[0-9]+\\.[0-9] MiB");
+  return std::regex_replace(std::regex_replace(s, time, "运行时间：T 秒"), memory,
+                            "峰值内存：M MiB");
 }
 
 // A program started in a new window under Wine runs on after Tavrel; its
@@ -339,7 +366,7 @@ TEST_P(Transcript, MatchesByteForByte) {
   for (const Session& session : scenario.sessions) {
     launch.input = session.input;
     const Outcome o = Run_program(launch);
-    EXPECT_EQ(o.out, For_target(session.transcript, target));
+    EXPECT_EQ(Without_figures(o.out), For_target(session.transcript, target));
     EXPECT_EQ(o.status, session.status) << o.err;
     EXPECT_GE(o.seconds, 2.5);
   }
@@ -375,6 +402,77 @@ INSTANTIATE_TEST_SUITE_P(Program, Transcript,
                          ::testing::Combine(::testing::ValuesIn(SCENARIOS),
                                             ::testing::Values(LINUX, WINE)),
                          Name);
+
+struct Paused {
+  const char* name;
+  std::vector<std::string> args;  // after the pauser's own name
+  std::vector<std::string> env;
+  std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
+  int status, wine_status;
+  std::string log;
+  std::string wine_ended = "";  // how Windows tells the end, where it differs
+};
+
+const Paused PAUSED[] = {
+    {"PrintsAndReturnsThree",
+     {"{PROGRAM}", "a b", "\"q\"", "中文", ""},
+     {"FAKE_SAY=你好，世界", "FAKE_EXIT=3"},
+     "你好，世界\n" + Summary("程序已结束，返回值：3{HEX}"),
+     3,
+     3,
+     "program <a b> <\"q\"> <中文> <>\n"},
+    {"Crashes",
+     {"{PROGRAM}"},
+     {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
+     Summary("程序被信号终止：11（SIGSEGV，段错误）"),
+     128 + 11,
+     0xC0000005 & 0xFF,
+     "program\n",
+     "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+    {"MissingProgram",
+     {"nosuch"},
+     {},
+     "找不到要运行的程序：nosuch\n" + PAUSE,
+     127,
+     9009 & 0xFF,
+     ""},
+};
+
+class Pauser : public ::testing::TestWithParam<std::tuple<Paused, Target>> {};
+
+TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
+  const auto& [c, target] = GetParam();
+  if (target == WINE && std::string(TAVREL_WINE).empty())
+    GTEST_SKIP() << "mingw-w64 or wine64 is not installed";
+  Launch launch;
+  launch.argv = target == LINUX ? std::vector<std::string>{TAVREL_PAUSER}
+                                : std::vector<std::string>{TAVREL_WINE, TAVREL_WIN_PAUSER};
+  if (target == WINE)
+    launch.env = {"WINEPREFIX=" TAVREL_WINEPREFIX, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
+  for (const std::string& a : c.args) launch.argv.push_back(With_doubles(a, target));
+  launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
+  const std::string root = Make_test_dir((fs::temp_directory_path() / "tavrel-e2e").string());
+  launch.dir = root + "/cwd";
+  fs::create_directory(launch.dir);
+  const Outcome o = Run_program(launch);
+  std::string out = c.out;
+  if (target == WINE && !c.wine_ended.empty()) out = Summary(c.wine_ended);
+  Replace_all(out, "{HEX}", target == WINE ? "（0x00000003）" : "");
+  EXPECT_EQ(Without_figures(o.out), For_target(out, target, false));
+  EXPECT_EQ(o.status, target == LINUX ? c.status : c.wine_status) << o.err;
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"), c.log);
+  if (!HasFailure()) fs::remove_all(root);
+}
+
+std::string Paused_name(const ::testing::TestParamInfo<Pauser::ParamType>& info) {
+  return std::string(std::get<0>(info.param).name) +
+         (std::get<1>(info.param) == LINUX ? "_Linux" : "_Wine");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ours, Pauser,
+                         ::testing::Combine(::testing::ValuesIn(PAUSED),
+                                            ::testing::Values(LINUX, WINE)),
+                         Paused_name);
 
 // A working directory holding a.cpp and a data file; the input runs it.
 Launch Prepared(const std::string& data) {

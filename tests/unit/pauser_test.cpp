@@ -1,0 +1,48 @@
+#include "pauser/pauser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(PauserTexts, TellsHowTheProgramEnded) {
+  const struct {
+    std::string line, expected;
+  } cases[] = {
+      {Exit_line(3, false), "程序已结束，返回值：3"},
+      {Exit_line(3, true), "程序已结束，返回值：3（0x00000003）"},
+      {Exit_line(0xC0000005, true), "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+      {Exit_line(0xC00000FD, true), "程序已结束，返回值：3221225725（0xC00000FD，栈溢出）"},
+      {Exit_line(0xC0000094, true), "程序已结束，返回值：3221225620（0xC0000094，整数除以零）"},
+      {Exit_line(0xDEADBEEF, true), "程序已结束，返回值：3735928559（0xDEADBEEF）"},
+#ifndef _WIN32
+      {Signal_line(11), "程序被信号终止：11（SIGSEGV，段错误）"},
+      {Signal_line(6), "程序被信号终止：6（SIGABRT，程序中止）"},
+      {Signal_line(63), "程序被信号终止：63"},
+#endif
+      {Summary("x", 1.23456, 3 * 1024 * 1024),
+       "\n" + std::string(40, '-') + "\nx\n运行时间：1.235 秒\n峰值内存：3.0 MiB\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.line, c.expected);
+}
+
+TEST(PauserTexts, FindsTheProgramInItsCommandLine) {
+  const struct {
+    std::wstring line, program, rest;
+  } cases[] = {
+      {L"tavrel-pauser.exe a.exe", L"tavrel-pauser.exe", L"a.exe"},
+      {L"\"C:\\My Tools\\p.exe\"  \"a b.exe\" \"q\"", L"\"C:\\My Tools\\p.exe\"",
+       L"\"a b.exe\" \"q\""},
+      {L"p.exe", L"p.exe", L""},
+      {L"p.exe \t ", L"p.exe", L""},
+      {L"\"open p.exe x", L"\"open p.exe x", L""},
+      {L"C:\\a\\\"b c", L"C:\\a\\\"b", L"c"},  // no escapes in a program's name
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Program_token(c.line), c.program);
+    EXPECT_EQ(After_program(c.line), c.rest);
+  }
+}
+
+}  // namespace
