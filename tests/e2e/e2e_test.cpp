@@ -222,10 +222,9 @@ const Scenario SCENARIOS[] = {
      .files = {{"中文 目录/", ""}, {"中文 目录/你好.cpp", HELLO}, {"bad.cpp", "int main( {\n"}}},
     {.name = "RunThroughOurPauser",
      .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA +
-                                           "你好\n" + Summary("程序已结束，返回值：0") + STARTED +
-                                           MENU + BYE}},
+                                           "{here}你好\n" + Summary("程序已结束，返回值：0") +
+                                           "{/here}" + STARTED + MENU + BYE}},
      .data_before = "{CC}\r\n{TAVREL_PAUSER}\r\n-O2 -Wall",
-     .linux_only = true,  // under Wine it opens a window of its own
      .files = {SOURCE},
      .env = {"FAKE_SAY=你好"},
      .made = {"a.exe"},
@@ -249,6 +248,15 @@ void Replace_all(std::string& s, const std::string& from, const std::string& to)
 // every line in CR LF.
 // `cmd_pause`: the transcript's pauses are the interpreter's, not ours.
 std::string For_target(std::string s, Target target, bool cmd_pause = true) {
+  // What a program shows in a window of its own stands between {here} and
+  // {/here}: on Linux, without a display, the window is this console.
+  for (std::size_t p; (p = s.find("{here}")) != std::string::npos;) {
+    const std::size_t end = s.find("{/here}", p);
+    if (target == LINUX)
+      s.erase(end, 7).erase(p, 6);
+    else
+      s.erase(p, end + 7 - p);
+  }
   if (target == LINUX) {
     Replace_all(s, "{START_ERROR}", "");
     return s;
@@ -265,6 +273,13 @@ std::string For_target(std::string s, Target target, bool cmd_pause = true) {
   return crlf;
 }
 
+// Wine's name for an absolute Linux path.
+std::string Windows_path(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
 // The doubles' paths in place of {CC} and {PAUSER}; records of the raw
 // command line exist on Windows only.
 std::string With_doubles(const std::string& s, Target target) {
@@ -274,18 +289,14 @@ std::string With_doubles(const std::string& s, Target target) {
     const std::string line = s.substr(i, end - i);
     if (target == WINE || line.rfind("raw [", 0) != 0) out += line;
   }
-  std::string dir = target == LINUX ? TAVREL_DOUBLES : TAVREL_WIN_DOUBLES;
+  const std::string dir = target == LINUX ? TAVREL_DOUBLES : Windows_path(TAVREL_WIN_DOUBLES);
   const std::string ext = target == LINUX ? "" : ".exe";
-  if (target == WINE) {
-    for (char& c : dir)
-      if (c == '/') c = '\\';
-    dir = "Z:" + dir;
-  }
   const std::string sep = target == LINUX ? "/" : "\\";
   Replace_all(out, "{CC}", dir + sep + "fake_compiler" + ext);
   Replace_all(out, "{PAUSER}", dir + sep + "fake_pauser" + ext);
   Replace_all(out, "{PROGRAM}", dir + sep + "fake_program" + ext);
-  Replace_all(out, "{TAVREL_PAUSER}", TAVREL_PAUSER);
+  Replace_all(out, "{TAVREL_PAUSER}",
+              target == LINUX ? TAVREL_PAUSER : Windows_path(TAVREL_WIN_PAUSER));
   return out;
 }
 
