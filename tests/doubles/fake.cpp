@@ -8,6 +8,7 @@
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
 //    then crashes when FAKE_CRASH is set, else returns FAKE_EXIT (or 0).
 //  pauser: runs its first argument with the rest and returns its status.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -129,10 +130,13 @@ int main(int argc, char** argv) {
     // without error reporting; Wine would start its debugger.
     SetUnhandledExceptionFilter(
         [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
-#endif
     // Read through a volatile, so the compiler cannot turn it into a trap.
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
+#else
+    // The sanitizers would catch a real bad access and exit instead.
+    std::raise(SIGSEGV);
+#endif
   }
   const char* code = std::getenv("FAKE_EXIT");
   return code != nullptr ? std::atoi(code) : 0;

@@ -449,6 +449,8 @@ const Paused PAUSED[] = {
      ""},
 };
 
+void PrintTo(const Paused& p, std::ostream* os) { *os << p.name; }
+
 class Pauser : public ::testing::TestWithParam<std::tuple<Paused, Target>> {};
 
 TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
