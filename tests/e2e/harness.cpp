@@ -10,16 +10,33 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
-std::string Make_test_dir(const std::string& root) {
+namespace {
+
+std::string root;  // this run's own, so that runs side by side keep apart
+
+void Remove_root_if_empty() { rmdir(root.c_str()); }
+
+}  // namespace
+
+std::string Make_test_dir() {
+  if (root.empty()) {
+    std::string name = (fs::temp_directory_path() / "tavrel-e2e-XXXXXX").string();
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root = name;
+    // Some tests run the program as another user, who must reach its folder.
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    std::atexit(Remove_root_if_empty);
+  }
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "." + info->name();
   for (char& c : name)
     if (c == '/') c = '_';
   const fs::path dir = fs::path(root) / name;
-  fs::remove_all(dir);
   fs::create_directories(dir);
   return dir.string();
 }

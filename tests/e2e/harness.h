@@ -25,6 +25,7 @@ struct Launch {
 
 Outcome Run_program(const Launch& launch);
 
-// A fresh, empty directory for one test under `root`, named after the
-// running test. Tests leave it behind only when they fail.
-std::string Make_test_dir(const std::string& root);
+// A fresh, empty directory for one test, named after it, in a temporary
+// folder of this process's own (removed at exit when the tests left it
+// empty). Tests leave their directory behind only when they fail.
+std::string Make_test_dir();

@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "files.h"
 
 namespace {
@@ -58,6 +62,17 @@ TEST_F(Store, LoadSkipsWhatIsNoRegularFile) {
   fs::create_directory(DATA);
   Load_settings();
   EXPECT_EQ(COM_PATH + CON_PATH + COM_SETTINGS, "");
+#ifndef _WIN32
+  fs::remove(DATA);
+  ASSERT_EQ(mkfifo(DATA, 0600), 0);
+  Load_settings();  // would wait for a writer if it opened the FIFO
+  EXPECT_EQ(COM_PATH + CON_PATH + COM_SETTINGS, "");
+  fs::remove(DATA);
+  Write_file("elsewhere", "linked\r\n\r\n");
+  fs::create_symlink("elsewhere", DATA);
+  Load_settings();
+  EXPECT_EQ(COM_PATH, "linked");
+#endif
 }
 
 TEST_F(Store, SaveWritesExactBytesAndRoundTrips) {
