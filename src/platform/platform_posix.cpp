@@ -38,8 +38,19 @@ void Restore_and_die(int sig) {
   raise(sig);
 }
 
-// One key, without echo and without waiting for Enter. Keys that send
-// several bytes (arrows, function keys) are swallowed whole.
+// The next byte of a key already sent, or -1 when none comes within 100 ms
+// (the terminal is in raw mode with VMIN 0 and VTIME 1).
+int Next_byte() {
+  unsigned char c = 0;
+  ssize_t n;
+  do n = read(STDIN_FILENO, &c, 1);
+  while (n < 0 && errno == EINTR);
+  return n == 1 ? c : -1;
+}
+
+// One key, without echo and without waiting for Enter: one byte, one UTF-8
+// character, or one escape sequence (arrows, function keys). What was typed
+// after it stays for the next read, as at a Windows console.
 void Read_key() {
   termios old{};
   if (tcgetattr(STDIN_FILENO, &old) != 0) return;
@@ -54,14 +65,27 @@ void Read_key() {
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-  char c = 0;
+  unsigned char c = 0;
   ssize_t n;
   do n = read(STDIN_FILENO, &c, 1);
   while (n < 0 && errno == EINTR);
   raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 1;
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-  char rest[16];
-  while (n > 0 && read(STDIN_FILENO, rest, sizeof rest) > 0) {
+  if (n == 1 && c == 0x1B) {
+    // ESC [ parameters final, or ESC O letter; else Esc alone or Alt+key.
+    const int second = Next_byte();
+    if (second == '[') {
+      for (int b = Next_byte(); b >= 0 && !(b >= 0x40 && b <= 0x7E); b = Next_byte()) {
+      }
+    } else if (second == 'O') {
+      Next_byte();
+    }
+  } else if (n == 1 && c >= 0xC0) {
+    for (int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1; more > 0; --more) {
+      const int b = Next_byte();
+      if (b < 0 || (b & 0xC0) != 0x80) break;
+    }
   }
   tcsetattr(STDIN_FILENO, TCSANOW, &old);
   signal(SIGINT, old_int);

@@ -1,5 +1,8 @@
 // Whole transcripts of the real program, on Linux and as tavrel.exe under Wine.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -495,6 +498,78 @@ INSTANTIATE_TEST_SUITE_P(Ours, Pauser,
                          ::testing::Combine(::testing::ValuesIn(PAUSED),
                                             ::testing::Values(LINUX, WINE)),
                          Paused_name);
+
+// Tavrel on a pseudo-terminal: what only a terminal shows.
+struct Terminal_output {
+  std::string text;  // CR dropped
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::size_t>>
+      arrivals;  // size after
+};
+
+// Reads until `needle` has arrived after `from`, or 10 s have passed.
+bool Read_until(int fd, Terminal_output& out, const std::string& needle, std::size_t from = 0) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (out.text.find(needle, from) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buf[256];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) return false;
+    for (ssize_t i = 0; i < n; ++i)
+      if (buf[i] != '\r') out.text += buf[i];
+    out.arrivals.emplace_back(std::chrono::steady_clock::now(), out.text.size());
+  }
+  return true;
+}
+
+// When the text first held `size` bytes.
+std::chrono::steady_clock::time_point Arrived(const Terminal_output& out, std::size_t size) {
+  for (const auto& [when, had] : out.arrivals)
+    if (had >= size) return when;
+  return {};
+}
+
+TEST(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
+  const std::string dir = Make_test_dir();
+  int fd = -1;
+  const pid_t pid = forkpty(&fd, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    execl(TAVREL_BIN, TAVREL_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n"));
+  EXPECT_NE(out.text.find("\x1b]0;Tavrel\a"), std::string::npos);
+  EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + std::string(43, ' ')), std::string::npos);
+  // The 42 bytes of the three items come one by one, 1 ms apart at least.
+  const std::size_t first = out.text.find("1. 运行代码"), last = out.text.find("\n\n", first);
+  EXPECT_GE(Arrived(out, last) - Arrived(out, first + 1), std::chrono::milliseconds(41));
+
+  // The information page's pause holds until a key comes.
+  ASSERT_EQ(write(fd, "2\n", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n"));
+  ASSERT_EQ(write(fd, "4\n", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1)));
+  const std::size_t paused = out.text.size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  pollfd p{fd, POLLIN, 0};
+  EXPECT_EQ(poll(&p, 1, 0), 0) << "went on past the pause without a key";
+
+  // One key, an arrow: what follows it is the settings menu's next answer.
+  ASSERT_EQ(write(fd, "\x1b[A5\n", 5), 5);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+  ASSERT_EQ(write(fd, "3\n", 2), 2);
+  EXPECT_TRUE(Read_until(fd, out, BYE, paused));
+  int status = -1;
+  waitpid(pid, &status, 0);
+  close(fd);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  if (!HasFailure()) fs::remove_all(dir);
+}
 
 // A working directory holding a.cpp and a data file; the input runs it.
 Launch Prepared(const std::string& data) {
