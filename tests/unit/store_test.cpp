@@ -6,6 +6,8 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "files.h"
@@ -101,6 +103,50 @@ TEST_F(Store, SaveReplacesAnEmptyDirectory) {
   ASSERT_TRUE(Save_settings());
   EXPECT_EQ(Read_file(DATA), "x\r\n\r\n");
 }
+
+#ifndef _WIN32
+TEST_F(Store, ConcurrentSavesNeverMix) {
+  constexpr int WRITERS = 4, SAVES = 100;
+  const auto bytes = [](int k) {
+    return "compiler " + std::to_string(k) + "\r\n" + std::string(100 * k, 'p') + "\r\n-O" +
+           std::to_string(k);
+  };
+  Write_file(DATA, bytes(0));
+  std::vector<pid_t> writers;
+  for (int k = 1; k <= WRITERS; ++k) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      COM_PATH = "compiler " + std::to_string(k);
+      CON_PATH = std::string(100 * k, 'p');
+      COM_SETTINGS = "-O" + std::to_string(k);
+      bool ok = true;
+      for (int i = 0; i < SAVES; ++i) ok = Save_settings() && ok;
+      _exit(ok ? 0 : 1);
+    }
+    writers.push_back(pid);
+  }
+  // Read while they write: always one whole content, never a mix.
+  int reads = 0;
+  while (!writers.empty()) {
+    const std::string now = Read_file(DATA);
+    bool whole = false;
+    for (int k = 0; k <= WRITERS; ++k) whole = whole || now == bytes(k);
+    ASSERT_TRUE(whole) << now;
+    ++reads;
+    for (auto it = writers.begin(); it != writers.end();) {
+      int status = 0;
+      if (waitpid(*it, &status, WNOHANG) == 0) {
+        ++it;
+        continue;
+      }
+      EXPECT_EQ(status, 0) << "a save failed";
+      it = writers.erase(it);
+    }
+  }
+  EXPECT_GT(reads, 1);
+  EXPECT_TRUE(Others().empty());
+}
+#endif
 
 TEST_F(Store, FailedSaveKeepsWhatWasThere) {
   fs::create_directories(fs::path(DATA) / "inside");
