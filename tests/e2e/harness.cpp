@@ -62,6 +62,9 @@ Outcome Run_program(const Launch& launch) {
     dup2(fin, 0);
     dup2(fout, 1);
     dup2(ferr, 2);
+    close(fin);
+    close(fout);
+    close(ferr);
     // No new windows unless a test asks for them.
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
