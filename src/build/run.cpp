@@ -11,7 +11,7 @@ namespace {
 
 // No file of either system has a longer name (Windows: 32767 UTF-16 units
 // of up to 3 bytes each); a longer line is refused without being kept.
-constexpr std::size_t LONGEST_PATH = 32767 * 3;
+constexpr std::size_t LONGEST_PATH = std::size_t{32767} * 3;
 
 bool Is_file(const std::string& path) { return Path_exists(path) && Is_regular_file(path); }
 

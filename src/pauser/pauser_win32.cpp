@@ -96,6 +96,5 @@ int Pauser_main(int, char**) {
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  return Finish(Summary(Exit_line(code, true), seconds, peak),
-                static_cast<int>(code));
+  return Finish(Summary(Exit_line(code, true), seconds, peak), static_cast<int>(code));
 }

@@ -106,6 +106,7 @@ int Pause() {
 std::optional<pid_t> Spawn(const std::vector<std::string>& args, bool own_stdin) {
   if (args.empty()) return std::nullopt;
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t files;
