@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -63,6 +64,42 @@ double First_byte_ms(const char* tavrel, const std::string& dir) {
   return got ? ms : -1;
 }
 
+// The peak resident memory, in KiB, of one run of the program in `dir`
+// whose standard input is `before`, `big` bytes 'x', then `after`. Read
+// from /proc while it runs (its farewell pause leaves time): the rusage
+// figure would count the memory of this process, which forked it.
+long Peak_kib(const char* tavrel, const std::string& dir, const std::string& before,
+              std::size_t big, const std::string& after) {
+  const std::string in = dir + "/input";
+  {
+    std::ofstream f(in, std::ios::binary);
+    f << before;
+    const std::string chunk(1 << 20, 'x');
+    for (std::size_t done = 0; done < big; done += chunk.size())
+      f.write(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), big - done)));
+    f << after;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fin = open(in.c_str(), O_RDONLY), null = open("/dev/null", O_WRONLY);
+    if (fin < 0 || null < 0 || chdir(dir.c_str()) != 0) _exit(126);
+    dup2(fin, 0);
+    dup2(null, 1);
+    execl(tavrel, tavrel, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  long peak = 0;
+  const std::string status = "/proc/" + std::to_string(pid) + "/status";
+  while (waitpid(pid, nullptr, WNOHANG) == 0) {
+    std::ifstream f(status);
+    for (std::string line; std::getline(f, line);)
+      if (line.rfind("VmHWM:", 0) == 0) peak = std::max(peak, std::stol(line.substr(6)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::filesystem::remove(in);
+  return peak;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +121,12 @@ int main(int argc, char** argv) {
   // The child runs in `dir`, so a relative path would no longer lead to it.
   const std::string tavrel = std::filesystem::absolute(argv[1]).string();
   for (int r = 0; r < 11; ++r) starts.push_back(First_byte_ms(tavrel.c_str(), dir));
+  const std::size_t big = 100 << 20;
+  const char* t = tavrel.c_str();
+  const long ordinary = Peak_kib(t, dir, "2\n4\n5\n1\nmissing.cpp\n", 0, "\n3\n");
+  const long big_choice = Peak_kib(t, dir, "", big, "\n3\n");
+  const long big_path = Peak_kib(t, dir, "1\n", big, "\n\n3\n");
+  const long big_setting = Peak_kib(t, dir, "2\n3\n", big, "\n5\n3\n");
   std::filesystem::remove_all(dir);
 
   std::printf("typewriter pacing, measured / nominal time (median):\n");
@@ -93,5 +136,8 @@ int main(int argc, char** argv) {
   std::printf("  1000 bytes: %.3f\n", plain1000);
   std::printf("process start to first menu byte: %.2f ms (median of %zu)\n", Median(starts),
               starts.size());
+  std::printf("peak memory: ordinary run %ld KiB; a 100 MiB line at the main menu %ld KiB,\n"
+              "  at the source-path prompt %ld KiB, in an editor (stored and saved) %ld KiB\n",
+              ordinary, big_choice, big_path, big_setting);
   return 0;
 }
