@@ -12,6 +12,7 @@
 
 #include "pauser/pauser.h"
 #include "platform/platform.h"
+#include "platform/posix.h"
 
 extern char** environ;
 
@@ -71,13 +72,7 @@ int Pauser_main(int argc, char** argv) {
   sigaction(SIGINT, &ignore, &old_int);
   sigaction(SIGQUIT, &ignore, &old_quit);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGQUIT);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  Init_spawn_attr(attr);
 
   const auto t0 = std::chrono::steady_clock::now();
   pid_t pid = 0;

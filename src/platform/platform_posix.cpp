@@ -17,6 +17,7 @@
 
 #include "platform/common.h"
 #include "platform/platform.h"
+#include "platform/posix.h"
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -113,13 +114,7 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& args, bool own_stdin)
   posix_spawn_file_actions_init(&files);
   if (!own_stdin) posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGQUIT);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  Init_spawn_attr(attr);
   pid_t pid = 0;
   const int rc = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ);
   posix_spawnattr_destroy(&attr);
@@ -239,6 +234,16 @@ int Start(std::string_view line) {
 }
 
 }  // namespace
+
+void Init_spawn_attr(posix_spawnattr_t& attr) {
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGQUIT);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+}
 
 void Set_console_utf8() {
   // Terminals here are UTF-8 already. The default 50 us timer slack would
