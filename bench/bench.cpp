@@ -136,8 +136,9 @@ int main(int argc, char** argv) {
   std::printf("  1000 bytes: %.3f\n", plain1000);
   std::printf("process start to first menu byte: %.2f ms (median of %zu)\n", Median(starts),
               starts.size());
-  std::printf("peak memory: ordinary run %ld KiB; a 100 MiB line at the main menu %ld KiB,\n"
-              "  at the source-path prompt %ld KiB, in an editor (stored and saved) %ld KiB\n",
-              ordinary, big_choice, big_path, big_setting);
+  std::printf(
+      "peak memory: ordinary run %ld KiB; a 100 MiB line at the main menu %ld KiB,\n"
+      "  at the source-path prompt %ld KiB, in an editor (stored and saved) %ld KiB\n",
+      ordinary, big_choice, big_path, big_setting);
   return 0;
 }
