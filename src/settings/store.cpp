@@ -16,6 +16,10 @@ namespace fs = std::filesystem;
 
 const std::string SETTINGS = "tavrel_data.qv";
 
+// The data file was there but could not be opened: the empty settings that
+// leaves are no reason to overwrite it.
+bool unread = false;
+
 // Binary reads with the CR dropped make CR LF and bare LF files load alike
 // on every platform.
 bool Read_data_line(std::istream& in, std::string& s) {
@@ -30,6 +34,10 @@ void Load_settings() {
   fs::path p;
   if (!To_path(SETTINGS, p) || !Path_exists(SETTINGS) || !Is_regular_file(SETTINGS)) return;
   std::ifstream fin(p, std::ios::binary);
+  if (!fin) {
+    unread = true;
+    return;
+  }
   for (std::string* value : {&COM_PATH, &CON_PATH, &COM_SETTINGS}) {
     std::string line;
     if (!Read_data_line(fin, line)) break;
@@ -40,6 +48,7 @@ void Load_settings() {
 std::string Settings_bytes() { return COM_PATH + "\r\n" + CON_PATH + "\r\n" + COM_SETTINGS; }
 
 bool Save_settings() {
+  if (unread && COM_PATH.empty() && CON_PATH.empty() && COM_SETTINGS.empty()) return true;
   fs::path p;
   To_path(SETTINGS, p);
   std::error_code ec;

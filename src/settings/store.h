@@ -21,5 +21,6 @@ std::string Settings_bytes();
 
 // Writes the data file and marks it hidden. An empty directory of that name
 // is removed first. Returns false when the file could not be written; the
-// previous file is then kept as it was.
+// previous file is then kept as it was. A data file that the load found but
+// could not open is left alone while all three settings are still empty.
 bool Save_settings();
