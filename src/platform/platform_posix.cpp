@@ -185,7 +185,7 @@ std::optional<std::string> Find_on_path(const std::string& name) {
   return std::nullopt;
 }
 
-bool Set(const char* variable) {
+bool Is_set(const char* variable) {
   const char* value = std::getenv(variable);
   return value != nullptr && *value != '\0';
 }
@@ -214,14 +214,14 @@ int Start(std::string_view line) {
   const std::string dir = std::filesystem::current_path(ec).string();
   // Launchers look a bare name up on PATH and may start elsewhere.
   program[0] = (std::filesystem::path(dir) / program[0]).lexically_normal().string();
-  if (Set("TMUX")) {
+  if (Is_set("TMUX")) {
     if (const auto tmux = Find_on_path("tmux")) {
       std::vector<std::string> argv = Window_command("tmux", title, dir, program);
       argv[0] = *tmux;
       return Run_child(argv, false) == 0 ? 0 : 1;
     }
   }
-  if (Set("DISPLAY") || Set("WAYLAND_DISPLAY")) {
+  if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
     for (const char* launcher : LAUNCHERS) {
       const auto found = Find_on_path(launcher);
       if (!found) continue;
