@@ -367,20 +367,26 @@ std::vector<std::string> Leftovers(const std::string& dir) {
   return names;
 }
 
+// Runs the Linux program, or the Windows one under Wine in the run's prefix.
+Launch Starting(Target target, const char* linux_program, const char* windows_program) {
+  Launch launch;
+  if (target == LINUX) {
+    launch.argv = {linux_program};
+  } else {
+    launch.argv = {TAVREL_WINE, windows_program};
+    launch.env = {"WINEPREFIX=" TAVREL_WINEPREFIX, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
+  }
+  return launch;
+}
+
 class Transcript : public ::testing::TestWithParam<std::tuple<Scenario, Target>> {};
 
 TEST_P(Transcript, MatchesByteForByte) {
   const auto& [scenario, target] = GetParam();
-  Launch launch;
   if (target == WINE && scenario.linux_only) GTEST_SKIP() << "needs Linux process limits";
   if (target == WINE && std::string(TAVREL_WINE).empty())
     GTEST_SKIP() << "mingw-w64 or wine64 is not installed";
-  if (target == WINE) {
-    launch.argv = {TAVREL_WINE, TAVREL_EXE};
-    launch.env = {"WINEPREFIX=" TAVREL_WINEPREFIX, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
-  } else {
-    launch.argv = {TAVREL_BIN};
-  }
+  Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
   const std::string root = Make_test_dir();
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
@@ -451,7 +457,8 @@ TEST_P(Transcript, MatchesByteForByte) {
   if (!HasFailure()) fs::remove_all(root);
 }
 
-std::string Name(const ::testing::TestParamInfo<Transcript::ParamType>& info) {
+template <class Case>
+std::string Name(const ::testing::TestParamInfo<std::tuple<Case, Target>>& info) {
   return std::string(std::get<0>(info.param).name) +
          (std::get<1>(info.param) == LINUX ? "_Linux" : "_Wine");
 }
@@ -459,7 +466,7 @@ std::string Name(const ::testing::TestParamInfo<Transcript::ParamType>& info) {
 INSTANTIATE_TEST_SUITE_P(Program, Transcript,
                          ::testing::Combine(::testing::ValuesIn(SCENARIOS),
                                             ::testing::Values(LINUX, WINE)),
-                         Name);
+                         Name<Scenario>);
 
 struct Paused {
   const char* name;
@@ -504,11 +511,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   const auto& [c, target] = GetParam();
   if (target == WINE && std::string(TAVREL_WINE).empty())
     GTEST_SKIP() << "mingw-w64 or wine64 is not installed";
-  Launch launch;
-  launch.argv = target == LINUX ? std::vector<std::string>{TAVREL_PAUSER}
-                                : std::vector<std::string>{TAVREL_WINE, TAVREL_WIN_PAUSER};
-  if (target == WINE)
-    launch.env = {"WINEPREFIX=" TAVREL_WINEPREFIX, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
+  Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
   for (const std::string& a : c.args) launch.argv.push_back(With_doubles(a, target));
   launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
   const std::string root = Make_test_dir();
@@ -527,15 +530,10 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   if (!HasFailure()) fs::remove_all(root);
 }
 
-std::string Paused_name(const ::testing::TestParamInfo<Pauser::ParamType>& info) {
-  return std::string(std::get<0>(info.param).name) +
-         (std::get<1>(info.param) == LINUX ? "_Linux" : "_Wine");
-}
-
 INSTANTIATE_TEST_SUITE_P(Ours, Pauser,
                          ::testing::Combine(::testing::ValuesIn(PAUSED),
                                             ::testing::Values(LINUX, WINE)),
-                         Paused_name);
+                         Name<Paused>);
 
 // Tavrel on a pseudo-terminal: what only a terminal shows.
 struct Terminal_output {
