@@ -8,21 +8,13 @@
 
 #include "pauser/pauser.h"
 #include "platform/platform.h"
+#include "platform/win32.h"
 
 namespace {
 
 // Ctrl+C and Ctrl+Break are for the program; we stay to tell how it ended.
 // A handler, unlike ignoring them outright, is not inherited by the child.
 BOOL WINAPI Keep_running(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
-
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 bool Is_file(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());

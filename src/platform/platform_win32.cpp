@@ -7,6 +7,7 @@
 
 #include "platform/common.h"
 #include "platform/platform.h"
+#include "platform/win32.h"
 
 namespace {
 
@@ -22,16 +23,6 @@ bool Widen(const std::string& utf8, std::wstring& wide, bool lossy = false) {
   wide.resize(static_cast<std::size_t>(n));
   MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, wide.data(), n);
   return true;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                      nullptr, nullptr);
-  return utf8;
 }
 
 // Reading a console byte-wise through the C runtime loses every non-ASCII
@@ -59,6 +50,16 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
 }
 
 }  // namespace
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  return utf8;
+}
 
 void Write_out(std::string_view bytes) {
   static const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
