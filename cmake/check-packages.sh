@@ -3,6 +3,7 @@
 # runs the packaged Windows programs under Wine.
 # Usage: check-packages.sh README BUILD_DIR VERSION
 set -euo pipefail
+trap 'echo "check-packages.sh: line $LINENO failed" >&2' ERR
 readme=$1 dir=$2 version=$3
 
 # The fenced list after the line "<!-- contents NAME -->".
@@ -31,16 +32,23 @@ if [ ! -x "$wine" ]; then
   echo "wine64 is not installed: the packaged .exe files were not run" >&2
   exit 0
 fi
-work=$(mktemp -d)
-trap 'WINEPREFIX=$work/prefix /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+# The prefix lives in the build folder and its server is up before wineboot,
+# as for the end-to-end tests; a step that fails shows its own output.
+work=$dir/wine-check
+server=/usr/lib/wine/wineserver
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
-mkdir "$work/unpacked"
+trap '"$server" -k 2>/dev/null || true' EXIT
+rm -rf "$work" && mkdir -p "$work/unpacked" "$WINEPREFIX"
 (cd "$work/unpacked" && cmake -E tar xf "$dir/$zip")
-"$wine" wineboot -i >/dev/null 2>&1
-out=$(cd "$work/unpacked" && printf '3\n' | "$wine" tavrel.exe)
-grep -q '将在 3s 内退出' <<<"$out" || { echo "tavrel.exe: no farewell: $out" >&2; exit 1; }
+# Wine's servers outlive the call and would hold a pipe open: logs go to files.
+"$server" -p >"$work/server.log" 2>&1
+"$wine" wineboot -i >"$work/wineboot.log" 2>&1 ||
+  { echo "wineboot failed:" >&2; cat "$work/server.log" "$work/wineboot.log" >&2; exit 1; }
 status=0
-out=$(cd "$work/unpacked" && "$wine" tavrel-pauser.exe cmd /c exit 3 </dev/null) || status=$?
+out=$(cd "$work/unpacked" && printf '3\n' | "$wine" tavrel.exe 2>&1) || status=$?
+grep -q '将在 3s 内退出' <<<"$out" || { echo "tavrel.exe: status $status, no farewell: $out" >&2; exit 1; }
+status=0
+out=$(cd "$work/unpacked" && "$wine" tavrel-pauser.exe cmd /c exit 3 </dev/null 2>&1) || status=$?
 grep -q '返回值：3' <<<"$out" && [ "$status" = 3 ] ||
   { echo "tavrel-pauser.exe: status $status: $out" >&2; exit 1; }
 echo "the packaged tavrel.exe and tavrel-pauser.exe run under Wine"
