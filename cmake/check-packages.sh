@@ -36,7 +36,7 @@ fi
 # as for the end-to-end tests; a step that fails shows its own output.
 work=$dir/wine-check
 server=/usr/lib/wine/wineserver
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
 trap '"$server" -k 2>/dev/null || true' EXIT
 rm -rf "$work" && mkdir -p "$work/unpacked" "$WINEPREFIX"
 (cd "$work/unpacked" && cmake -E tar xf "$dir/$zip")
