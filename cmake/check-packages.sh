@@ -3,6 +3,7 @@
 # runs the packaged Windows programs under Wine.
 # Usage: check-packages.sh README BUILD_DIR VERSION
 set -euo pipefail
+exec 2>&1
 trap 'echo "check-packages.sh: line $LINENO failed" >&2' ERR
 readme=$1 dir=$2 version=$3
 
