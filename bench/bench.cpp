@@ -16,8 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "child.h"
 #include "platform/platform.h"
 #include "shell/print.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -43,17 +45,11 @@ double Pacing_ratio(int bytes, int reps) {
 // Milliseconds from fork to the first byte the program writes.
 double First_byte_ms(const char* tavrel, const std::string& dir) {
   int fds[2];
-  if (pipe(fds) != 0) return -1;
+  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
   const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_RDONLY);
-    if (null < 0 || chdir(dir.c_str()) != 0) _exit(126);
-    dup2(null, 0);
-    dup2(fds[1], 1);
-    execl(tavrel, tavrel, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const pid_t pid = Start_child({tavrel}, dir, null, fds[1], -1, [] {});
+  close(null);
   close(fds[1]);
   char c;
   const bool got = read(fds[0], &c, 1) == 1;
@@ -79,15 +75,11 @@ long Peak_kib(const char* tavrel, const std::string& dir, const std::string& bef
       f.write(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), big - done)));
     f << after;
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fin = open(in.c_str(), O_RDONLY), null = open("/dev/null", O_WRONLY);
-    if (fin < 0 || null < 0 || chdir(dir.c_str()) != 0) _exit(126);
-    dup2(fin, 0);
-    dup2(null, 1);
-    execl(tavrel, tavrel, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const int fin = open(in.c_str(), O_RDONLY | O_CLOEXEC);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t pid = Start_child({tavrel}, dir, fin, null, -1, [] {});
+  close(fin);
+  close(null);
   long peak = 0;
   const std::string status = "/proc/" + std::to_string(pid) + "/status";
   while (waitpid(pid, nullptr, WNOHANG) == 0) {
@@ -115,8 +107,7 @@ int main(int argc, char** argv) {
   const double tuned42 = Pacing_ratio(42, 21), tuned1000 = Pacing_ratio(1000, 5);
   std::cout.rdbuf(terminal);
 
-  const std::string dir = (std::filesystem::temp_directory_path() / "tavrel-bench").string();
-  std::filesystem::create_directories(dir);
+  const std::string dir = Make_temp_dir("tavrel-bench").string();
   std::vector<double> starts;
   // The child runs in `dir`, so a relative path would no longer lead to it.
   const std::string tavrel = std::filesystem::absolute(argv[1]).string();

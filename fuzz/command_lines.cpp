@@ -4,7 +4,7 @@
 
 #include "build/run.h"
 #include "fuzz.h"
-#include "platform/common.h"
+#include "platform/interpreter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Any line splits without harm.

@@ -1,8 +1,6 @@
 // Shared by the fuzz targets.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +9,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "temp_dir.h"
 
 // Splits fuzz input at a separator byte into at least `n` pieces.
 inline std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t size, char sep,
@@ -38,8 +38,8 @@ inline std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t siz
 // Moves into a new temporary directory for the rest of the run, removed at
 // exit. Corpus folders must therefore be given as absolute paths.
 inline void Enter_temp_dir() {
-  static std::string dir = (std::filesystem::temp_directory_path() / "tavrel-fuzz-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr || chdir(dir.c_str()) != 0) std::abort();
+  static const std::filesystem::path dir = Make_temp_dir("tavrel-fuzz");
+  std::filesystem::current_path(dir);
   std::atexit([] {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

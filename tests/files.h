@@ -6,9 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
+
+#include "temp_dir.h"
 
 inline std::string Read_file(const std::filesystem::path& path) {
   std::ifstream f(path, std::ios::binary);
@@ -26,11 +27,8 @@ inline void Write_file(const std::filesystem::path& path, const std::string& byt
 class In_temp_dir : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "tavrel-";
-    name.append(info->name()).append("-").append(std::to_string(std::random_device{}()));
-    dir_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(dir_);
+    dir_ = Make_temp_dir(std::string("tavrel-") +
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
   }

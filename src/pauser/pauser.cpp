@@ -64,6 +64,8 @@ std::string Not_found_line(const std::string& program) {
   return "找不到要运行的程序：" + program + "\n";
 }
 
+std::string Unknown_end() { return "\n" + std::string(40, '-') + "\n无法得知程序如何结束。\n"; }
+
 std::string Not_executable_line(const std::string& program) {
   return "无法运行：" + program + "（不是可执行的程序）\n";
 }
@@ -71,9 +73,7 @@ std::string Not_executable_line(const std::string& program) {
 int Finish(const std::string& text, int status) {
   Write_out(text);
   Drop_typed_keys();
-  Write_out(PAUSE_PROMPT);
-  Wait_for_key();
-  Write_out("\n");
+  Pause_for_key();
   return status;
 }
 

@@ -22,6 +22,10 @@ std::string Exit_line(unsigned long code, bool windows);
 // How a program ended that a signal killed (POSIX systems only).
 std::string Signal_line(int signal);
 
+// What is printed in place of the summary when the program could not be
+// waited for: the rule and a line that says so.
+std::string Unknown_end();
+
 // Short Chinese names of the usual ways a program dies; empty when unknown.
 std::string Exception_name(unsigned long code);
 

@@ -1,4 +1,3 @@
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,8 +12,6 @@
 #include "pauser/pauser.h"
 #include "platform/platform.h"
 #include "platform/posix.h"
-
-extern char** environ;
 
 namespace {
 
@@ -59,40 +56,32 @@ std::string Signal_line(int signal) {
 int Pauser_main(int argc, char** argv) {
   Set_console_utf8();
   if (argc < 2) return Finish(std::string(USAGE) + "\n", 2);
-  const std::string program = argv[1];
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string& program = args[0];
   // A bare name means the file here first, as on Windows; else PATH.
   struct stat st {};
   const bool here = program.find('/') != std::string::npos || stat(program.c_str(), &st) == 0;
 
   // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction old_int {};
-  struct sigaction old_quit {};
-  sigaction(SIGINT, &ignore, &old_int);
-  sigaction(SIGQUIT, &ignore, &old_quit);
-  posix_spawnattr_t attr;
-  Init_spawn_attr(attr);
-
+  struct sigaction old[2];
+  Ignore_keyboard_signals(old);
   const auto t0 = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  const int rc = here ? posix_spawn(&pid, program.c_str(), nullptr, &attr, argv + 1, environ)
-                      : posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv + 1, environ);
-  posix_spawnattr_destroy(&attr);
+  const int rc = Spawn(args, pid, true, !here);
   int status = 0;
   rusage usage{};
+  pid_t waited = -1;
   if (rc == 0) {
-    pid_t r;
-    do r = wait4(pid, &status, 0, &usage);
-    while (r < 0 && errno == EINTR);
+    do waited = wait4(pid, &status, 0, &usage);
+    while (waited < 0 && errno == EINTR);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  sigaction(SIGINT, &old_int, nullptr);
-  sigaction(SIGQUIT, &old_quit, nullptr);
+  Restore_keyboard_signals(old);
 
   if (rc == ENOENT || rc == ENOTDIR) return Finish(Not_found_line(program), 127);
   if (rc != 0) return Finish(Not_executable_line(program), 126);
+  if (waited < 0) return Finish(Unknown_end(), 1);
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
   // ru_maxrss is in KiB on Linux.

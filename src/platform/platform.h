@@ -1,6 +1,9 @@
-// The one seam between Tavrel and the operating system. Every function here
-// has one implementation per platform: platform_posix.cpp or platform_win32.cpp.
-// Paths and command lines cross this seam as UTF-8 byte strings.
+// The one seam between Tavrel (and its pauser) and the operating system.
+// Behind it: platform_win32.cpp or platform_posix.cpp, chosen by the build;
+// what needs no system call (the pause sequence, the status queries) in
+// platform_common.cpp; on POSIX, Run_command's stand-in for cmd in
+// interpreter_posix.cpp and Sleep_micros in sleep_posix.cpp (which the fuzz
+// build replaces). Paths and command lines cross as UTF-8 byte strings.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +36,9 @@ void Drop_typed_keys();
 // Waits for one key, without echo and without Enter, when standard input is
 // a console or terminal; returns at once otherwise.
 void Wait_for_key();
+
+// The interpreter's pause: PAUSE_PROMPT, Wait_for_key, a line feed.
+void Pause_for_key();
 
 // Runs one command line through the command interpreter in this console and
 // waits for it: `cmd` on Windows, a small stand-in on other systems. Standard

@@ -28,6 +28,12 @@ bool Path_exists(const std::string& path) {
 
 bool Is_regular_file(const std::string& path) { return Query(path) == fs::file_type::regular; }
 
+void Pause_for_key() {
+  Write_out(PAUSE_PROMPT);
+  Wait_for_key();
+  Write_out("\n");
+}
+
 bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep) {
   s.clear();
   bool any = false;
@@ -48,52 +54,4 @@ std::size_t Whole_characters(const std::string& s) {
     return need > back ? s.size() - back : s.size();
   }
   return s.size();
-}
-
-std::vector<std::string> Split_fields(std::string_view line) {
-  std::vector<std::string> fields;
-  bool in_field = false, quoted = false;
-  for (const char c : line) {
-    if (!quoted && (c == ' ' || c == '\t')) {
-      in_field = false;
-      continue;
-    }
-    if (!in_field) fields.emplace_back();
-    in_field = true;
-    if (c == '"')
-      quoted = !quoted;
-    else
-      fields.back().push_back(c);
-  }
-  return fields;
-}
-
-std::vector<std::string> Window_command(std::string_view launcher, const std::string& title,
-                                        const std::string& dir, std::vector<std::string> program) {
-  // tmux hands a lone command to a shell, and some launchers split a lone
-  // argument at blanks; a wrapper that parses nothing makes it several.
-  // (env would take a path holding '=' for a variable.)
-  if (program.size() == 1) program.insert(program.begin(), {"nice", "-n", "0", "--"});
-  std::vector<std::string> argv{std::string(launcher)};
-  const auto add = [&argv](std::initializer_list<std::string> more) {
-    argv.insert(argv.end(), more);
-  };
-  if (launcher == "tmux") {
-    add({"new-window", "-c", dir});
-    if (!title.empty()) add({"-n", title});
-    add({"--"});
-  } else if (launcher == "x-terminal-emulator" || launcher == "xterm") {
-    if (!title.empty()) add({"-T", title});
-    add({"-e"});
-  } else if (launcher == "gnome-terminal") {
-    add({"--working-directory=" + dir, "--"});
-  } else if (launcher == "konsole") {
-    add({"--workdir", dir, "-e"});
-  } else if (launcher == "xfce4-terminal") {
-    add({"--working-directory=" + dir});
-    if (!title.empty()) add({"-T", title});
-    add({"-x"});
-  }
-  argv.insert(argv.end(), program.begin(), program.end());
-  return argv;
 }

@@ -25,6 +25,13 @@ bool Widen(const std::string& utf8, std::wstring& wide, bool lossy = false) {
   return true;
 }
 
+// The standard handle `which` when it is a console, else nullptr.
+HANDLE Console(DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  DWORD mode = 0;
+  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
+}
+
 // Reading a console byte-wise through the C runtime loses every non-ASCII
 // character even with input code page 65001, so a console is read as UTF-16.
 bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
@@ -62,12 +69,8 @@ std::string Narrow(std::wstring_view wide) {
 }
 
 void Write_out(std::string_view bytes) {
-  static const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  static const bool console = [] {
-    DWORD mode = 0;
-    return out != INVALID_HANDLE_VALUE && GetConsoleMode(out, &mode) != 0;
-  }();
-  if (!console) {
+  static const HANDLE out = Console(STD_OUTPUT_HANDLE);
+  if (out == nullptr) {
     std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     std::cout.flush();
     return;
@@ -86,22 +89,12 @@ void Write_out(std::string_view bytes) {
     WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
-namespace {
-
-HANDLE Console_input() {
-  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  DWORD mode = 0;
-  return in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? in : nullptr;
-}
-
-}  // namespace
-
 void Drop_typed_keys() {
-  if (const HANDLE in = Console_input()) FlushConsoleInputBuffer(in);
+  if (const HANDLE in = Console(STD_INPUT_HANDLE)) FlushConsoleInputBuffer(in);
 }
 
 void Wait_for_key() {
-  const HANDLE in = Console_input();
+  const HANDLE in = Console(STD_INPUT_HANDLE);
   if (in == nullptr) return;
   for (;;) {
     INPUT_RECORD r;
@@ -125,17 +118,18 @@ void Set_console_utf8() {
 }
 
 bool Read_line(std::string& s, std::size_t keep) {
-  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  DWORD mode = 0;
-  if (in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode))
-    return Read_console_line(in, s, keep);
+  if (const HANDLE in = Console(STD_INPUT_HANDLE)) return Read_console_line(in, s, keep);
   return Read_stream_line(*std::cin.rdbuf(), s, keep);
 }
 
 int Run_command(const std::string& line) {
   std::cout.flush();
   std::wstring wide;
-  if (!Widen(line, wide)) return -1;
+  if (!Widen(line, wide)) {
+    // Only a hand-edited data file gets such bytes into a command.
+    std::cerr << "命令行不是有效的 UTF-8 文本，无法执行：" << line << '\n';
+    return -1;
+  }
   return _wsystem(wide.c_str());
 }
 

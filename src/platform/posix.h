@@ -1,8 +1,31 @@
-// Pieces of the POSIX platform file that the pauser's POSIX file shares.
+// POSIX pieces of the operating-system layer (platform_posix.cpp) that the
+// command-interpreter stand-in and the pauser's POSIX file share.
 #pragma once
 
-#include <spawn.h>
+#include <signal.h>
+#include <sys/types.h>
 
-// Initialises `attr` so that a child gets the default action of SIGINT and
-// SIGQUIT back even while its parent ignores them.
-void Init_spawn_attr(posix_spawnattr_t& attr);
+#include <string>
+#include <vector>
+
+// Reads one byte from standard input, retrying after a signal. Returns the
+// byte, or -1 at the end of input, on an error, or when none came in time.
+int Read_byte();
+
+// Starts args[0] with the others as its arguments, without a shell: the
+// path as given, or with `search` a bare name looked up on PATH. SIGINT and
+// SIGQUIT get their default action back in the child even while we ignore
+// them. Without `own_stdin` the child reads from /dev/null. Returns 0 and
+// sets `pid`, or the error that kept it from starting (ENOENT: not found).
+int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin = true,
+          bool search = false);
+
+// How a waited-for child ended: its exit code, or 128 + the signal that
+// ended it. -1 when it could not be waited for (then errno says why).
+int Wait_pid(pid_t pid);
+
+// Ignores SIGINT and SIGQUIT, as system() does while a child runs in our
+// console: the keyboard's signals are for the child. `old` receives the two
+// actions for Restore_keyboard_signals.
+void Ignore_keyboard_signals(struct sigaction (&old)[2]);
+void Restore_keyboard_signals(const struct sigaction (&old)[2]);

@@ -10,7 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
+#include <thread>
+
+#include "child.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -24,9 +27,7 @@ void Remove_root_if_empty() { rmdir(root.c_str()); }
 
 std::string Make_test_dir() {
   if (root.empty()) {
-    std::string name = (fs::temp_directory_path() / "tavrel-e2e-XXXXXX").string();
-    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root = name;
+    root = Make_temp_dir("tavrel-e2e").string();
     // Some tests run the program as another user, who must reach its folder.
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
@@ -46,25 +47,14 @@ Outcome Run_program(const Launch& launch) {
   const std::string in = launch.dir + ".stdin", out = launch.dir + ".stdout",
                     err = launch.dir + ".stderr";
   Write_file(in, launch.input);
-  std::vector<char*> argv;
-  for (const std::string& a : launch.argv) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
+  // A file, not a pipe: all of the input is there from the start, so a
+  // child of the program (Wine's pause) finds what the program left.
+  const int fin = open(in.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const auto t0 = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    // A file, not a pipe: all of the input is there from the start, so a
-    // child of the program (Wine's pause) finds what the program left.
-    const int fin = open(in.c_str(), O_RDONLY);
-    const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fin < 0 || fout < 0 || ferr < 0 || chdir(launch.dir.c_str()) != 0) _exit(126);
-    dup2(fin, 0);
-    dup2(fout, 1);
-    dup2(ferr, 2);
-    close(fin);
-    close(fout);
-    close(ferr);
+  const pid_t pid = Start_child(launch.argv, launch.dir, fin, fout, ferr, [&launch] {
+    setpgid(0, 0);  // one group, killed whole when it outlives its deadline
     // No new windows unless a test asks for them.
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
@@ -75,16 +65,30 @@ Outcome Run_program(const Launch& launch) {
     }
     if (launch.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  });
+  for (const int fd : {fin, fout, ferr}) close(fd);
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  bool late = false;
+  while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(launch.deadline)) {
+      late = true;
+      kill(-pid, SIGKILL);
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   Outcome o;
   o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   o.out = Read_file(out);
   o.err = Read_file(err);
+  if (late)
+    ADD_FAILURE() << launch.argv[0] << " still ran after " << launch.deadline
+                  << " s and was killed. Standard output:\n"
+                  << o.out << "\nStandard error:\n"
+                  << o.err;
   fs::remove(in);
   fs::remove(out);
   fs::remove(err);

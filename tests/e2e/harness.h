@@ -21,8 +21,11 @@ struct Launch {
   std::string input;             // the whole of standard input
   bool as_nobody = false;        // drop root's rights, for permission faults
   long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, when not -1
+  int deadline = 120;            // seconds; then the program is killed
 };
 
+// Runs the program and waits for it. One that outlives its deadline is
+// killed with its process group, and the test fails with what it printed.
 Outcome Run_program(const Launch& launch);
 
 // A fresh, empty directory for one test, named after it, in a temporary

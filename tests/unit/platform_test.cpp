@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "platform/common.h"
@@ -68,55 +69,15 @@ TEST(PathQueries, TakeUtf8Names) {
 #endif
 }
 
-using Fields = std::vector<std::string>;
-
-TEST(SplitFields, SplitsAsCmdHandsArgumentsOn) {
-  const struct {
-    std::string line;
-    Fields fields;
-  } cases[] = {
-      {"", {}},
-      {"  \t ", {}},
-      {"a b\tc", {"a", "b", "c"}},
-      {"  a  ", {"a"}},
-      {"-O2 -Wall", {"-O2", "-Wall"}},
-      {"\"\" x \"y z\"", {"", "x", "y z"}},
-      {"a\"b c\"d", {"ab cd"}},
-      {"C:\\dir\\ \"x\"", {"C:\\dir\\", "x"}},  // a backslash is ordinary
-      {"\"open x", {"open x"}},
-      {"\"/usr/bin/g++\"  -g -o \"中 文.exe\" \"中 文.cpp\"",
-       {"/usr/bin/g++", "-g", "-o", "中 文.exe", "中 文.cpp"}},
-      {"a;$(b)`c`&d", {"a;$(b)`c`&d"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Split_fields(c.line), c.fields) << c.line;
+#ifdef _WIN32
+TEST(RunCommand, RefusesALineThatIsNotUtf8AndSaysWhy) {
+  std::ostringstream err;
+  std::streambuf* const old = std::cerr.rdbuf(err.rdbuf());
+  const int status = Run_command("cmd /c \xff");
+  std::cerr.rdbuf(old);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(err.str().find("UTF-8"), std::string::npos) << err.str();
 }
-
-TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
-  const Fields alone{"/w d/a.exe"}, with_arg{"/t/cp", "a.exe"};
-  const Fields wrapped{"nice", "-n", "0", "--", "/w d/a.exe"};
-  const auto join = [](Fields a, const Fields& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
-  const struct {
-    const char* launcher;
-    std::string title;
-    Fields program, argv;
-  } cases[] = {
-      {"tmux", "a.cpp", alone,
-       join({"tmux", "new-window", "-c", "/w d", "-n", "a.cpp", "--"}, wrapped)},
-      {"tmux", "", with_arg, join({"tmux", "new-window", "-c", "/w d", "--"}, with_arg)},
-      {"xdg-terminal-exec", "t", alone, join({"xdg-terminal-exec"}, wrapped)},
-      {"x-terminal-emulator", "t", alone, join({"x-terminal-emulator", "-T", "t", "-e"}, wrapped)},
-      {"gnome-terminal", "t", with_arg,
-       join({"gnome-terminal", "--working-directory=/w d", "--"}, with_arg)},
-      {"konsole", "t", alone, join({"konsole", "--workdir", "/w d", "-e"}, wrapped)},
-      {"xfce4-terminal", "", alone,
-       join({"xfce4-terminal", "--working-directory=/w d", "-x"}, wrapped)},
-      {"xterm", "", with_arg, join({"xterm", "-e"}, with_arg)},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Window_command(c.launcher, c.title, "/w d", c.program), c.argv) << c.launcher;
-}
+#endif
 
 }  // namespace
