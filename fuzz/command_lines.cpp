@@ -28,8 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(Split_fields(s.substr(6)) == (std::vector<std::string>{fpath, epath}));
 
   const std::string p = Pauser_line(con, epath);
+  // A pauser path with a blank stays one field.
   std::vector<std::string> pauser{""};
-  for (const std::string& c : Split_fields(con)) pauser.push_back(c);
+  if (con.find_first_of(" \t") != std::string::npos)
+    pauser.push_back(con);
+  else
+    for (const std::string& c : Split_fields(con)) pauser.push_back(c);
   pauser.push_back(epath);
   CHECK(Split_fields(p.substr(6)) == pauser);
   return 0;

@@ -108,7 +108,11 @@ std::string Start_line(const std::string& fpath, const std::string& epath) {
 }
 
 std::string Pauser_line(const std::string& con_path, const std::string& epath) {
-  return "start \"\" " + con_path + " \"" + epath + "\"";
+  // A path that passes the validity test must start: quoted where cmd would
+  // split it or read a character specially, as typed everywhere else.
+  const bool quote = con_path.find_first_of(" \t&()[]{}^=;!'+,`~") != std::string::npos;
+  const std::string pauser = quote ? "\"" + con_path + "\"" : con_path;
+  return "start \"\" " + pauser + " \"" + epath + "\"";
 }
 
 void Run() {

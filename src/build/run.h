@@ -26,6 +26,7 @@ std::string Compile_line(const std::string& com_path, const std::string& com_set
 // start "fpath" "epath": the source names the new window.
 std::string Start_line(const std::string& fpath, const std::string& epath);
 
-// start "" CON_PATH "epath": the pauser unquoted, the executable its one
-// argument.
+// start "" CON_PATH "epath": the executable the pauser's one argument; the
+// pauser unquoted, unless it holds a blank, a tab or one of cmd's special
+// characters &()[]{}^=;!'+,`~ (then in double quotes, so it can start).
 std::string Pauser_line(const std::string& con_path, const std::string& epath);

@@ -65,6 +65,7 @@ int Pauser_main(int argc, char** argv) {
   // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
   struct sigaction old[2];
   Ignore_keyboard_signals(old);
+  Save_terminal();
   const auto t0 = std::chrono::steady_clock::now();
   pid_t pid = 0;
   const int rc = Spawn(args, pid, true, !here);
@@ -77,6 +78,9 @@ int Pauser_main(int argc, char** argv) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  // The summary and the pause need the terminal as it was, whatever the
+  // program left (raw mode, a non-blocking input).
+  Restore_terminal();
   Restore_keyboard_signals(old);
 
   if (rc == ENOENT || rc == ENOTDIR) return Finish(Not_found_line(program), 127);
@@ -84,7 +88,7 @@ int Pauser_main(int argc, char** argv) {
   if (waited < 0) return Finish(Unknown_end(), 1);
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
-  // ru_maxrss is in KiB on Linux.
+  // ru_maxrss is in KiB on Linux; the program's own, since Spawn forks.
   const auto peak = static_cast<unsigned long long>(usage.ru_maxrss) * 1024;
   return Finish(Summary(signal != 0 ? Signal_line(signal)
                                     : Exit_line(static_cast<unsigned long>(code), false),

@@ -86,6 +86,13 @@ int Pauser_main(int, char**) {
   sample();
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
+  // The program ended by itself: what it started lives on after us, and
+  // Ctrl+C at the prompt closes the window like any other key.
+  if (job != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION none{};
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &none, sizeof none);
+  }
+  SetConsoleCtrlHandler(Keep_running, FALSE);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return Finish(Summary(Exit_line(code, true), seconds, peak), static_cast<int>(code));

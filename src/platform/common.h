@@ -7,8 +7,11 @@
 #include <streambuf>
 #include <string>
 
-// The line reading of Read_line over any stream buffer.
-bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep);
+// The line reading of Read_line over any stream buffer. When the buffer
+// gives out, `again` (if any) may say that input goes on after all, and
+// reading resumes.
+bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep,
+                      bool (*again)() = nullptr);
 
 // The length of the longest prefix of `s` that ends on a whole UTF-8
 // character; what follows is the start of a character still to come.

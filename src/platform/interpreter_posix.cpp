@@ -1,14 +1,17 @@
 // What cmd would do with the few command lines Tavrel hands it, done
 // without any shell: a name or a setting is never interpreted by anything.
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <thread>
 
 #include "platform/interpreter.h"
 #include "platform/platform.h"
@@ -26,26 +29,42 @@ void Write_if_terminal(const std::string& bytes) {
 std::optional<int> Run_child(const std::vector<std::string>& args, bool own_stdin = true) {
   struct sigaction old[2];
   Ignore_keyboard_signals(old);
+  Save_terminal();
   std::optional<int> result;
   pid_t pid = 0;
   if (Spawn(args, pid, own_stdin) == 0) {
     result = Wait_pid(pid);
     if (*result < 0) std::cerr << "无法得知程序如何结束：" << std::strerror(errno) << '\n';
   }
+  Restore_terminal();
   Restore_keyboard_signals(old);
   return result;
 }
 
-// Starts a program that outlives us and is never waited for: an
-// intermediate child spawns it in a session of its own and exits, so no
-// zombie stays and Ctrl+C or a closed terminal does not reach it.
+// How long a launcher has to fail before its window counts as opened.
+constexpr auto LAUNCH_GRACE = std::chrono::milliseconds(500);
+
+// Starts a launcher that outlives us and is never waited for: an
+// intermediate child spawns it in a session of its own, so Ctrl+C or a
+// closed terminal does not reach it, watches it for LAUNCH_GRACE and exits,
+// so no zombie stays. True unless the launcher failed within that time
+// (no display there, say): then it opened no window.
 bool Run_detached(const std::vector<std::string>& args) {
   const pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
     setsid();
     pid_t child = 0;
-    _exit(Spawn(args, child, false) == 0 ? 0 : 1);
+    if (Spawn(args, child, false) != 0) _exit(1);
+    const auto end = std::chrono::steady_clock::now() + LAUNCH_GRACE;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      const pid_t r = waitpid(child, &status, WNOHANG);
+      if (r == child) _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
+      if (r < 0 && errno != EINTR) _exit(1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    _exit(0);
   }
   return Wait_pid(pid) == 0;
 }
@@ -100,11 +119,12 @@ int Start(std::string_view line) {
   const std::string dir = std::filesystem::current_path(ec).string();
   // Launchers look a bare name up on PATH and may start elsewhere.
   program[0] = (std::filesystem::path(dir) / program[0]).lexically_normal().string();
+  // Each way that fails at once has opened nothing: the next one is tried.
   if (Is_set("TMUX")) {
     if (const auto tmux = Find_on_path("tmux")) {
       std::vector<std::string> argv = Window_command("tmux", title, dir, program);
       argv[0] = *tmux;
-      return Run_child(argv, false) == 0 ? 0 : 1;
+      if (Run_child(argv, false) == 0) return 0;
     }
   }
   if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
@@ -113,7 +133,7 @@ int Start(std::string_view line) {
       if (!found) continue;
       std::vector<std::string> argv = Window_command(launcher, title, dir, program);
       argv[0] = *found;
-      return Run_detached(argv) ? 0 : 1;
+      if (Run_detached(argv)) return 0;
     }
   }
   return Run_child(program).has_value() ? 0 : 1;
@@ -170,8 +190,15 @@ std::vector<std::string> Window_command(std::string_view launcher, const std::st
     argv.insert(argv.end(), more);
   };
   if (launcher == "tmux") {
-    add({"new-window", "-c", dir});
-    if (!title.empty()) add({"-n", title});
+    // tmux expands formats in both values ("#(cmd)" runs a shell); "##"
+    // stands for "#".
+    const auto literal = [](const std::string& s) {
+      std::string out;
+      for (const char c : s) out.append(c == '#' ? 2 : 1, c);
+      return out;
+    };
+    add({"new-window", "-c", literal(dir)});
+    if (!title.empty()) add({"-n", literal(title)});
     add({"--"});
   } else if (launcher == "x-terminal-emulator" || launcher == "xterm") {
     if (!title.empty()) add({"-T", title});

@@ -34,12 +34,15 @@ void Pause_for_key() {
   Write_out("\n");
 }
 
-bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep) {
+bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep, bool (*again)()) {
   s.clear();
   bool any = false;
   for (;;) {
     const int c = in.sbumpc();
-    if (c == std::char_traits<char>::eof()) return any;
+    if (c == std::char_traits<char>::eof()) {
+      if (again != nullptr && again()) continue;
+      return any;
+    }
     any = true;
     if (c == '\n') return true;
     if (s.size() < keep) s.push_back(static_cast<char>(c));

@@ -1,12 +1,15 @@
 #include <fcntl.h>
-#include <spawn.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <iterator>
 
 #include "platform/common.h"
 #include "platform/platform.h"
@@ -20,29 +23,46 @@ extern char** environ;
 
 namespace {
 
-termios saved_terminal;
+// The pause's terminal settings: as they were, and without echo and Enter.
+termios cooked, raw;
 
-// Ctrl+C at the pause ends the program, as it does on Windows; the terminal
-// must not stay without echo after it.
-void Restore_and_die(int sig) {
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
-  signal(sig, SIG_DFL);
-  raise(sig);
+// A signal from the keyboard (or a closed terminal) at the pause gives the
+// terminal back first; it then acts as it would have. After Ctrl+Z and fg
+// the pause goes on waiting for its key.
+void Restore_and_act(int sig) {
+  const int saved_errno = errno;
+  tcsetattr(STDIN_FILENO, TCSANOW, &cooked);
+  struct sigaction dfl {};
+  struct sigaction mine {};
+  dfl.sa_handler = SIG_DFL;
+  sigaction(sig, &dfl, &mine);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, sig);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  raise(sig);  // ends the process, or stops it until SIGCONT
+  sigaction(sig, &mine, nullptr);
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  errno = saved_errno;
 }
+
+constexpr int PAUSE_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
 
 // One key, without echo and without waiting for Enter: one byte, one UTF-8
 // character, or one escape sequence (arrows, function keys). What was typed
 // after it stays for the next read, as at a Windows console.
 void Read_key() {
-  termios old{};
-  if (tcgetattr(STDIN_FILENO, &old) != 0) return;
-  saved_terminal = old;
-  // A signal that was ignored when the program started stays ignored.
-  const auto old_int = signal(SIGINT, Restore_and_die);
-  if (old_int == SIG_IGN) signal(SIGINT, SIG_IGN);
-  const auto old_term = signal(SIGTERM, Restore_and_die);
-  if (old_term == SIG_IGN) signal(SIGTERM, SIG_IGN);
-  termios raw = old;
+  if (tcgetattr(STDIN_FILENO, &cooked) != 0) return;
+  struct sigaction old[std::size(PAUSE_SIGNALS)];
+  struct sigaction handler {};
+  handler.sa_handler = Restore_and_act;
+  sigemptyset(&handler.sa_mask);
+  for (std::size_t i = 0; i < std::size(PAUSE_SIGNALS); ++i) {
+    sigaction(PAUSE_SIGNALS[i], nullptr, &old[i]);
+    // A signal that was ignored when the program started stays ignored.
+    if (old[i].sa_handler != SIG_IGN) sigaction(PAUSE_SIGNALS[i], &handler, nullptr);
+  }
+  raw = cooked;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
@@ -67,10 +87,25 @@ void Read_key() {
       if (b < 0 || (b & 0xC0) != 0x80) break;
     }
   }
-  tcsetattr(STDIN_FILENO, TCSANOW, &old);
-  signal(SIGINT, old_int);
-  signal(SIGTERM, old_term);
+  tcsetattr(STDIN_FILENO, TCSANOW, &cooked);
+  for (std::size_t i = 0; i < std::size(PAUSE_SIGNALS); ++i)
+    sigaction(PAUSE_SIGNALS[i], &old[i], nullptr);
 }
+
+// Whether a read that gave nothing only found no input yet: someone left
+// standard input non-blocking. Then wait for input; it has not ended.
+bool Input_goes_on() {
+  if (!std::ferror(stdin) || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+  std::clearerr(stdin);
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+  }
+  return true;
+}
+
+termios child_terminal;
+bool child_terminal_saved = false;
+int child_flags = -1;
 
 }  // namespace
 
@@ -82,33 +117,70 @@ int Read_byte() {
   return n == 1 ? c : -1;
 }
 
+void Save_terminal() {
+  child_terminal_saved = tcgetattr(STDIN_FILENO, &child_terminal) == 0;
+  child_flags = fcntl(STDIN_FILENO, F_GETFL);
+}
+
+void Restore_terminal() {
+  if (child_terminal_saved) {
+    // A background group may not set the terminal; we are its owner again.
+    signal(SIGTTOU, SIG_IGN);
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &child_terminal);
+    signal(SIGTTOU, SIG_DFL);
+  }
+  if (child_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, child_flags);
+}
+
 int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin, bool search) {
   if (args.empty()) return ENOENT;
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawnattr_t attr;
-  int rc = posix_spawn_file_actions_init(&files);
-  if (rc != 0) return rc;
-  if (!own_stdin)
-    rc = posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (rc == 0) rc = posix_spawnattr_init(&attr);
-  if (rc == 0) {
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGQUIT);
-    rc = posix_spawnattr_setsigdefault(&attr, &defaults);
-    if (rc == 0) rc = posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    if (rc == 0)
-      rc = search ? posix_spawnp(&pid, argv[0], &files, &attr, argv.data(), environ)
-                  : posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
+  // The child tells why its exec failed through a pipe that the exec closes.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return errno;
+  pid = fork();
+  if (pid < 0) {
+    const int error = errno;
+    close(report[0]);
+    close(report[1]);
+    return error;
   }
-  posix_spawn_file_actions_destroy(&files);
-  return rc;
+  if (pid == 0) {
+    // A real fork, not vfork: the program starts in an address space of
+    // its own, so its peak memory is not ours.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGQUIT, SIG_DFL);
+    int error = 0;
+    if (!own_stdin) {
+      const int null = open("/dev/null", O_RDONLY);
+      if (null < 0 || dup2(null, STDIN_FILENO) < 0) error = errno;
+    }
+    if (error == 0) {
+      if (search)
+        execvp(argv[0], argv.data());
+      else
+        execv(argv[0], argv.data());
+      error = errno;
+    }
+    while (write(report[1], &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  do n = read(report[0], &error, sizeof error);
+  while (n < 0 && errno == EINTR);
+  close(report[0]);
+  if (n == sizeof error) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return error;
+  }
+  return 0;
 }
 
 int Wait_pid(pid_t pid) {
@@ -154,7 +226,7 @@ void Write_out(std::string_view bytes) {
 }
 
 bool Read_line(std::string& s, std::size_t keep) {
-  return Read_stream_line(*std::cin.rdbuf(), s, keep);
+  return Read_stream_line(*std::cin.rdbuf(), s, keep, Input_goes_on);
 }
 
 bool To_path(const std::string& utf8, std::filesystem::path& path) {
@@ -164,28 +236,41 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
 }
 
 bool Replace_file(const std::string& path, const std::string& bytes) {
-  const std::string tmp = path + "." + std::to_string(getpid()) + ".tmp";
-  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  // A file-size limit must fail the write, not kill the program before it
-  // can keep the old file.
-  struct sigaction ignore {};
-  struct sigaction old_xfsz {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &old_xfsz);
-  bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0)
-      done += static_cast<std::size_t>(n);
-    else
-      ok = n < 0 && errno == EINTR;
+  // Held until the file is in place or cleaned up, so that no kill from the
+  // keyboard or a closed terminal leaves a temporary file behind.
+  sigset_t hold, old_mask;
+  sigemptyset(&hold);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&hold, sig);
+  sigprocmask(SIG_BLOCK, &hold, &old_mask);
+  // A name nobody can foresee, created only if nothing (not even a link)
+  // stands there; mkstemp's 0600 widened to what the umask allows.
+  std::string tmp = path + ".XXXXXX.tmp";
+  const int fd = mkostemps(tmp.data(), 4, O_CLOEXEC);
+  bool ok = fd >= 0;
+  if (ok) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    // A file-size limit must fail the write, not kill the program before
+    // it can keep the old file.
+    struct sigaction ignore {};
+    struct sigaction old_xfsz {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old_xfsz);
+    for (std::size_t done = 0; ok && done < bytes.size();) {
+      const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+      if (n > 0)
+        done += static_cast<std::size_t>(n);
+      else
+        ok = n < 0 && errno == EINTR;
+    }
+    sigaction(SIGXFSZ, &old_xfsz, nullptr);
+    ok = fsync(fd) == 0 && ok;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(tmp.c_str());
   }
-  sigaction(SIGXFSZ, &old_xfsz, nullptr);
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(tmp.c_str());
+  sigprocmask(SIG_SETMASK, &old_mask, nullptr);
   return ok;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <random>
 
 #include "platform/common.h"
 #include "platform/platform.h"
@@ -159,9 +160,16 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
 bool Replace_file(const std::string& path, const std::string& bytes) {
   std::wstring target;
   if (!Widen(path, target) || bytes.size() > MAXDWORD) return false;
-  const std::wstring tmp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  const HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A name nobody can foresee, created only where nothing stands yet.
+  std::random_device random;
+  std::wstring tmp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
+    tmp = target + L"." + std::to_wstring(random()) + L".tmp";
+    h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                    nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   bool ok = bytes.empty() ||

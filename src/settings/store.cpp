@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 const std::string SETTINGS = "tavrel_data.qv";
 
-// The data file was there but could not be opened: the empty settings that
-// leaves are no reason to overwrite it.
+// The data file was there but could not be opened or wholly read: the empty
+// settings that leaves are no reason to overwrite it.
 bool unread = false;
 
 // Binary reads with the CR dropped make CR LF and bare LF files load alike
@@ -38,11 +38,18 @@ void Load_settings() {
     unread = true;
     return;
   }
-  for (std::string* value : {&COM_PATH, &CON_PATH, &COM_SETTINGS}) {
-    std::string line;
-    if (!Read_data_line(fin, line)) break;
-    *value = std::move(line);
+  std::string lines[3];
+  int n = 0;
+  while (n < 3 && Read_data_line(fin, lines[n])) ++n;
+  // A read error, or memory running out for a line (the stream turns
+  // bad_alloc into badbit), loses nothing: the file counts as unread.
+  if (fin.bad()) {
+    unread = true;
+    return;
   }
+  if (n > 0) COM_PATH = std::move(lines[0]);
+  if (n > 1) CON_PATH = std::move(lines[1]);
+  if (n > 2) COM_SETTINGS = std::move(lines[2]);
 }
 
 std::string Settings_bytes() { return COM_PATH + "\r\n" + CON_PATH + "\r\n" + COM_SETTINGS; }

@@ -13,7 +13,8 @@ extern std::string COM_SETTINGS;
 // Loads the settings from the data file when it names a regular file: its
 // first three lines, one CR before each line feed dropped. Missing lines,
 // and everything when there is no such file, leave their settings as they
-// are (empty at start-up).
+// are (empty at start-up). A file that could not be opened or wholly read
+// (a read error, memory running out) sets none of them.
 void Load_settings();
 
 // The data file's bytes for the current settings.
@@ -22,5 +23,6 @@ std::string Settings_bytes();
 // Writes the data file and marks it hidden. An empty directory of that name
 // is removed first. Returns false when the file could not be written; the
 // previous file is then kept as it was. A data file that the load found but
-// could not open is left alone while all three settings are still empty.
+// could not open or read is left alone while all three settings are still
+// empty. SIGINT, SIGTERM and SIGHUP wait until the save is over.
 bool Save_settings();

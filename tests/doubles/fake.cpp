@@ -6,7 +6,10 @@
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
-//    then crashes when FAKE_CRASH is set, else returns FAKE_EXIT (or 0).
+//    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_TERMINAL (POSIX) leaves
+//    its terminal raw and non-blocking and sends Ctrl+C's signal to its
+//    process group, then crashes when FAKE_CRASH is set, else returns
+//    FAKE_EXIT (or 0). The compiler crashes too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
 #include <csignal>
 #include <cstdio>
@@ -23,8 +26,11 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 #else
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -57,7 +63,39 @@ fs::path Own_path() {
 
 fs::path From_utf8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
 
+void Crash() {
+#ifdef _WIN32
+  // The crash ends the process with its exception code, as on a Windows
+  // without error reporting; Wine would start its debugger.
+  SetUnhandledExceptionFilter(
+      [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+  // Read through a volatile, so the compiler cannot turn it into a trap.
+  volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;
+#else
+  // The sanitizers would catch a real bad access and exit instead.
+  std::raise(SIGSEGV);
+#endif
+}
+
+#ifndef _WIN32
+// What a program that crashes in raw mode leaves behind, and Ctrl+C.
+void Spoil_terminal() {
+  termios t{};
+  if (tcgetattr(STDIN_FILENO, &t) != 0) {
+    Record("no terminal");
+    return;
+  }
+  cfmakeraw(&t);
+  tcsetattr(STDIN_FILENO, TCSANOW, &t);
+  fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+  Record("terminal spoilt");
+  kill(0, SIGINT);
+}
+#endif
+
 int Compiler(const std::vector<std::string>& args) {
+  if (std::getenv("FAKE_CRASH") != nullptr) Crash();
   const char* status = std::getenv("FAKE_STATUS");
   if (status != nullptr && std::atoi(status) != 0) return std::atoi(status);
   if (std::getenv("FAKE_NO_OUTPUT") != nullptr) return 0;
@@ -124,20 +162,16 @@ int main(int argc, char** argv) {
   if (const char* say = std::getenv("FAKE_SAY")) std::printf("%s\n", say);
 #endif
   std::fflush(stdout);
-  if (std::getenv("FAKE_CRASH") != nullptr) {
-#ifdef _WIN32
-    // The crash ends the process with its exception code, as on a Windows
-    // without error reporting; Wine would start its debugger.
-    SetUnhandledExceptionFilter(
-        [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
-    // Read through a volatile, so the compiler cannot turn it into a trap.
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 1;
-#else
-    // The sanitizers would catch a real bad access and exit instead.
-    std::raise(SIGSEGV);
-#endif
+  if (const char* mib = std::getenv("FAKE_TOUCH_MIB")) {
+    std::vector<char> touched(static_cast<std::size_t>(std::atoi(mib)) << 20);
+    for (std::size_t i = 0; i < touched.size(); i += 4096) touched[i] = 1;
+    static volatile char keep = touched.empty() ? 0 : touched[touched.size() / 2];
+    (void)keep;
   }
+#ifndef _WIN32
+  if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
+#endif
+  if (std::getenv("FAKE_CRASH") != nullptr) Crash();
   const char* code = std::getenv("FAKE_EXIT");
   return code != nullptr ? std::atoi(code) : 0;
 }

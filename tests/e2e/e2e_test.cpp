@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,6 +197,12 @@ const Scenario SCENARIOS[] = {
      .files = {SOURCE},
      .env = {"FAKE_STATUS=1"},
      .log = CC_LOG},
+    {.name = "RunCompilerCrashes",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
+     .log = CC_LOG},
     {.name = "RunExecutablePathIsAFolder",
      .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
      .data_before = CC_DATA,
@@ -205,6 +212,13 @@ const Scenario SCENARIOS[] = {
      .sessions = {{"1\na.cpp\n1\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
      .data_before = "{CC}\r\n{PAUSER}\r\n-O2 -Wall",
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+    {.name = "RunThroughPauserInFolderWithBlank",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n{SPACED_PAUSER}\r\n-O2 -Wall",
      .files = {SOURCE},
      .made = {"a.exe"},
      .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
@@ -344,6 +358,7 @@ std::string With_doubles(const std::string& s, Target target) {
   const std::string sep = target == LINUX ? "/" : "\\";
   Replace_all(out, "{CC}", dir + sep + "fake_compiler" + ext);
   Replace_all(out, "{PAUSER}", dir + sep + "fake_pauser" + ext);
+  Replace_all(out, "{SPACED_PAUSER}", dir + sep + "my tools (x86)" + sep + "fake_pauser" + ext);
   Replace_all(out, "{PROGRAM}", dir + sep + "fake_program" + ext);
   Replace_all(out, "{TAVREL_PAUSER}",
               target == LINUX ? TAVREL_PAUSER : Windows_path(TAVREL_WIN_PAUSER));
@@ -487,7 +502,8 @@ struct Paused {
   std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
   int status, wine_status;
   std::string log;
-  std::string wine_ended = "";  // how Windows tells the end, where it differs
+  std::string wine_ended = "";      // how Windows tells the end, where it differs
+  double min_mib = 0, max_mib = 0;  // the peak memory shown on Linux, when given
 };
 
 const Paused PAUSED[] = {
@@ -506,6 +522,28 @@ const Paused PAUSED[] = {
      0xC0000005 & 0xFF,
      "program\n",
      "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+    // The program's own peak, not the pauser's: a static program far
+    // smaller than the pauser, and one that touches 40 MiB.
+    {"SmallProgramsOwnPeak",
+     {"{PROGRAM}"},
+     {"FAKE_TOUCH_MIB=1"},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\n",
+     "程序已结束，返回值：0（0x00000000）",
+     0.5,
+     2},
+    {"BigProgramsOwnPeak",
+     {"{PROGRAM}"},
+     {"FAKE_TOUCH_MIB=40"},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\n",
+     "程序已结束，返回值：0（0x00000000）",
+     38,
+     45},
     {"MissingProgram",
      {"nosuch"},
      {},
@@ -538,6 +576,12 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
     EXPECT_EQ(o.err, "");
   }
   EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"), c.log);
+  std::smatch peak;
+  if (target == LINUX && c.max_mib > 0 && !TAVREL_SANITIZED &&
+      std::regex_search(o.out, peak, std::regex("峰值内存：([0-9.]+) MiB"))) {
+    const double mib = std::stod(peak[1]);
+    EXPECT_TRUE(mib >= c.min_mib && mib <= c.max_mib) << mib << " MiB";
+  }
   if (!HasFailure()) fs::remove_all(root);
 }
 
@@ -579,12 +623,15 @@ std::chrono::steady_clock::time_point Arrived(const Terminal_output& out, std::s
 
 TEST(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
   const std::string dir = Make_test_dir();
+  Write_file(fs::path(dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(dir) / DATA, With_doubles(CC_DATA, LINUX));
   int fd = -1;
   const pid_t pid = forkpty(&fd, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    setenv("FAKE_TERMINAL", "1", 1);  // the program spoils the terminal, then Ctrl+C
     execl(TAVREL_BIN, TAVREL_BIN, static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -611,13 +658,34 @@ TEST(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
   pollfd p{fd, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 0), 0) << "went on past the pause without a key";
 
-  // One key, an arrow: what follows it is the settings menu's next answer.
-  ASSERT_EQ(write(fd, "\x1b[A5\n", 5), 5);
+  // One key, Delete (ESC [ 3 ~): what follows it is the settings menu's
+  // next answer.
+  ASSERT_EQ(write(fd, "\x1b[3~5\n", 6), 6);
   ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+
+  // A program in this terminal that leaves it raw and non-blocking, and
+  // Ctrl+C meant for it: Tavrel lives on, and its terminal is as it was.
+  ASSERT_EQ(write(fd, "1\n", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, ASK, paused));
+  EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK, paused), std::string::npos);
+  ASSERT_EQ(write(fd, "a.cpp\n1\n", 8), 8);
+  ASSERT_TRUE(Read_until(fd, out, STARTED.substr(0, STARTED.size() - 1), paused));
+  EXPECT_EQ(Read_file(fs::path(dir) / "fake.log"),
+            With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
+  termios t{};
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
+  const std::size_t started = out.text.size();
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", started));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(out.text.find(BYE, started), std::string::npos) << "left without being asked";
   ASSERT_EQ(write(fd, "3\n", 2), 2);
-  EXPECT_TRUE(Read_until(fd, out, BYE, paused));
+  EXPECT_TRUE(Read_until(fd, out, BYE, started));
   int status = -1;
   waitpid(pid, &status, 0);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
   close(fd);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   if (!HasFailure()) fs::remove_all(dir);
@@ -636,6 +704,7 @@ struct Fault {
   std::string shows;  // the transcript holds this
   int status;
   bool in_the_way = false;  // an empty folder stands where the data file goes
+  std::string data = "";    // what the data file holds afterwards, when given
 };
 
 const std::string OLD_DATA = "old\r\n\r\n", NEW_DATA = "new\r\n\r\n", SET_NEW = "2\n1\nnew\n5\n3\n";
@@ -659,6 +728,11 @@ const Fault FAULTS[] = {
      AUTO + "编译失败！", 0},
     {"WaitForCompilerFails", "wait4", "", "", "error=ECHILD", "1\na.cpp\n3\n",
      "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束", 0},
+    {"TermAtSync", "fsync", "", "", "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
+    {"DataFileWillNotRead", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", "2\n1\n",
+     "当前编译器路径：<空>", 0, false, OLD_DATA},
+    {"DataFileWillNotReadThenSet", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", SET_NEW,
+     "当前编译器路径：<空>", 0, false, NEW_DATA},
     {"DataFileWillNotOpen", "openat", "", "\"tavrel_data.qv\", O_RDONLY", "error=EACCES", "2\n1\n",
      "当前编译器路径：<空>", 0},
 };
@@ -712,7 +786,9 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   const Outcome o = run("inject=" + std::string(f.call) + ":" + f.inject + when);
   EXPECT_EQ(o.status, f.status) << o.out << o.err;
   EXPECT_NE((o.out + o.err).find(f.shows), std::string::npos) << o.out << o.err;
-  if (f.in_the_way) {
+  if (!f.data.empty()) {
+    EXPECT_EQ(Read_file(data), f.data);
+  } else if (f.in_the_way) {
     EXPECT_TRUE(fs::is_directory(data));
   } else if (f.status == KILLED) {
     const std::string now = Read_file(data);
@@ -720,7 +796,7 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   } else if (f.status == 1 || f.call == std::string("openat")) {
     EXPECT_EQ(Read_file(data), OLD_DATA);  // also when it could not be read
   }
-  if (f.status == 1) {
+  if (f.status != KILLED && f.input[0] != '1') {  // SIGKILL cannot wait for the save
     std::vector<std::string> names = Leftovers(launch.dir);
     EXPECT_EQ(names, std::vector<std::string>{SOURCE.first});
   }
@@ -737,8 +813,9 @@ Launch Prepared(const std::string& data) {
   Launch launch;
   launch.argv = {TAVREL_BIN};
   const std::string root = Make_test_dir();
-  // A shell between Tavrel and the program would trip over this name.
-  launch.dir = root + "/my work;$(x)";
+  // A shell between Tavrel and the program would trip over this name, and
+  // tmux would run or expand its formats.
+  launch.dir = root + "/my work;$(x) #H #(touch pwned)";
   fs::create_directory(launch.dir);
   Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
   Write_file(fs::path(launch.dir) / DATA, With_doubles(data, LINUX));
@@ -772,26 +849,55 @@ TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
   EXPECT_EQ(log, expected_log);
   EXPECT_NE(windows.find("a.cpp\n"), std::string::npos) << windows;
+  EXPECT_FALSE(fs::exists(fs::path(launch.dir).parent_path() / "pwned"));
+  EXPECT_FALSE(fs::exists(fs::path(launch.dir) / "pwned"));
   if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
 
-TEST(NewWindow, WithADisplayHandsTheProgramToATerminal) {
+// A stand-in terminal on PATH: one that opens its window and stays until
+// the test has seen Tavrel end (a Tavrel that waited for it would hang),
+// and one that finds no display and fails at once.
+struct Display {
+  const char* name;
+  std::string xterm;  // the script
+  std::string runs;   // what the doubles record after the compiler
+  std::string xterm_log;
+};
+
+const Display DISPLAYS[] = {
+    {"OpensAWindow",
+     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
+     "while [ ! -e window-closed ]; do /bin/sleep 0.1; done\n",
+     "pauser <a.exe>\nprogram\n", "<-e><{PAUSER}><a.exe>"},
+    {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
+     "pauser <a.exe>\nprogram\n", ""},
+};
+
+void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
+
+class NewWindowWithDisplay : public ::testing::TestWithParam<Display> {};
+
+TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
+  const Display& d = GetParam();
   Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
   const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
   fs::create_directory(bin);
-  // Records what it was given, then runs what follows -e.
-  Write_file(bin / "xterm",
-             "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\n"
-             "shift\nexec \"$@\"\n");
+  Write_file(bin / "xterm", "#!/bin/sh\n" + d.xterm);
   fs::permissions(bin / "xterm", fs::perms::owner_all);
   launch.env = {"DISPLAY=:99", "PATH=" + bin.string()};
+  launch.deadline = 30;
   const Outcome o = Run_program(launch);
+  Write_file(fs::path(launch.dir) / "window-closed", "");
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
-  const std::string log = With_doubles(CC_LOG + "pauser <a.exe>\nprogram\n", LINUX);
+  const std::string log = With_doubles(CC_LOG + d.runs, LINUX);
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
-  EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"),
-            With_doubles("<-e><{PAUSER}><a.exe>", LINUX));
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"), With_doubles(d.xterm_log, LINUX));
   if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
+
+INSTANTIATE_TEST_SUITE_P(Launcher, NewWindowWithDisplay, ::testing::ValuesIn(DISPLAYS),
+                         [](const ::testing::TestParamInfo<Display>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -42,6 +42,8 @@ TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
       {"tmux", "a.cpp", alone,
        join({"tmux", "new-window", "-c", "/w d", "-n", "a.cpp", "--"}, wrapped)},
       {"tmux", "", with_arg, join({"tmux", "new-window", "-c", "/w d", "--"}, with_arg)},
+      {"tmux", "#H #(x).cpp", with_arg,
+       join({"tmux", "new-window", "-c", "/w d", "-n", "##H ##(x).cpp", "--"}, with_arg)},
       {"xdg-terminal-exec", "t", alone, join({"xdg-terminal-exec"}, wrapped)},
       {"x-terminal-emulator", "t", alone, join({"x-terminal-emulator", "-T", "t", "-e"}, wrapped)},
       {"gnome-terminal", "t", with_arg,

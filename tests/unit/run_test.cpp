@@ -15,8 +15,9 @@ fs::path U8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.e
 using Source = In_temp_dir;
 
 TEST_F(Source, AcceptsExistingCppFilesAndDerivesTheExecutable) {
-  for (const char* file : {"a.c", "prog.cpp.bak", "a.cpp ", "X.CPP", "x.Cpp", "archive.tar.cpp",
-                           ".cpp", "a.cpp", "code.old/main", "中文 目录/你好 世界.cpp"}) {
+  for (const char* file :
+       {"a.c", "cpp", "prog.cpp.bak", "a.cpp ", "X.CPP", "x.Cpp", "archive.tar.cpp", ".cpp",
+        "a.cpp", "code.old/main", "中文 目录/你好 世界.cpp"}) {
     if (U8(file).has_parent_path()) fs::create_directories(U8(file).parent_path());
     Write_file(U8(file), "int main() {}\n");
   }
@@ -28,6 +29,7 @@ TEST_F(Source, AcceptsExistingCppFilesAndDerivesTheExecutable) {
   } cases[] = {
       {"", false, ""},
       {"a.c", false, ""},  // three bytes: no query at all
+      {"cpp", false, ""},  // all extension, no name
       {"missing.cpp", false, ""},
       {"src.cpp", false, ""},  // a directory
       {"prog.cpp.bak", false, ""},
@@ -69,7 +71,10 @@ TEST(CommandLines, AreJoinedByteForByte) {
       {Start_line("a.cpp", "a.exe"), "start \"a.cpp\" \"a.exe\""},
       {Pauser_line("C:\\Tools\\ConsolePauser.exe", "D:\\work\\Hello.exe"),
        "start \"\" C:\\Tools\\ConsolePauser.exe \"D:\\work\\Hello.exe\""},
-      {Pauser_line("C:\\My Tools\\cp.exe", "a.exe"), "start \"\" C:\\My Tools\\cp.exe \"a.exe\""},
+      {Pauser_line("C:\\我的 工具\\p.exe", "D:\\work\\a.exe"),
+       "start \"\" \"C:\\我的 工具\\p.exe\" \"D:\\work\\a.exe\""},
+      {Pauser_line("C:\\a&b(1)\\p.exe", "a.exe"), "start \"\" \"C:\\a&b(1)\\p.exe\" \"a.exe\""},
+      {Pauser_line("tavrel-pauser.exe", "a.exe"), "start \"\" tavrel-pauser.exe \"a.exe\""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.built, c.expected);
   EXPECT_EQ(cases[0].built.size(), 79u);
