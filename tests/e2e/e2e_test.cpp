@@ -526,7 +526,7 @@ const Paused PAUSED[] = {
     // smaller than the pauser, and one that touches 40 MiB.
     {"SmallProgramsOwnPeak",
      {"{PROGRAM}"},
-     {"FAKE_TOUCH_MIB=1"},
+     {},
      Summary("程序已结束，返回值：0"),
      0,
      0,
