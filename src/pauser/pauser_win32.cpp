@@ -2,6 +2,7 @@
 // After windows.h, which they need.
 #include <psapi.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -12,9 +13,20 @@
 
 namespace {
 
-// Ctrl+C and Ctrl+Break are for the program; we stay to tell how it ended.
-// A handler, unlike ignoring them outright, is not inherited by the child.
-BOOL WINAPI Keep_running(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+// Until then, Ctrl+C and Ctrl+Break are the program's: we stay to tell how
+// it ended. The event reaches us on a thread of its own and can come late,
+// so one that follows the program's end by less than this still is.
+std::atomic<ULONGLONG> keys_are_ours_from{~0ULL};
+std::atomic<DWORD> status{0};
+constexpr ULONGLONG LATE_EVENT_MS = 300;
+
+// A handler, unlike ignoring the events outright, is not inherited by the
+// child. At the final prompt Ctrl+C closes the window like any other key.
+BOOL WINAPI Keep_running(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  if (GetTickCount64() >= keys_are_ours_from) ExitProcess(status);
+  return TRUE;
+}
 
 bool Is_file(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
@@ -86,13 +98,13 @@ int Pauser_main(int, char**) {
   sample();
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
-  // The program ended by itself: what it started lives on after us, and
-  // Ctrl+C at the prompt closes the window like any other key.
+  // The program ended by itself: what it started lives on after us.
   if (job != nullptr) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION none{};
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &none, sizeof none);
   }
-  SetConsoleCtrlHandler(Keep_running, FALSE);
+  status = code;
+  keys_are_ours_from = GetTickCount64() + LATE_EVENT_MS;
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return Finish(Summary(Exit_line(code, true), seconds, peak), static_cast<int>(code));

@@ -6,11 +6,12 @@
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
-//    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_TERMINAL (POSIX) leaves
+//    touches FAKE_TOUCH_MIB MiB of memory, sleeps FAKE_SLEEP_MS ms, with FAKE_TERMINAL (POSIX) leaves
 //    its terminal raw and non-blocking and sends Ctrl+C's signal to its
 //    process group, then crashes when FAKE_CRASH is set, else returns
 //    FAKE_EXIT (or 0). The compiler crashes too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -168,6 +170,8 @@ int main(int argc, char** argv) {
     static volatile char keep = touched.empty() ? 0 : touched[touched.size() / 2];
     (void)keep;
   }
+  if (const char* ms = std::getenv("FAKE_SLEEP_MS"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
 #ifndef _WIN32
   if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
 #endif

@@ -590,26 +590,55 @@ INSTANTIATE_TEST_SUITE_P(Ours, Pauser,
                                             ::testing::Values(LINUX, WINE)),
                          Name<Paused>);
 
-// Tavrel on a pseudo-terminal: what only a terminal shows.
+// Tavrel and the pauser on a pseudo-terminal: what only a terminal shows,
+// and under Wine what only a real console does (line input, whole
+// characters, the console's own cls, title and pause).
 struct Terminal_output {
-  std::string text;  // CR dropped
+  std::string text;  // as the terminal got it, CR dropped
   std::vector<std::pair<std::chrono::steady_clock::time_point, std::size_t>>
       arrivals;  // size after
 };
 
-// Reads until `needle` has arrived after `from`, or 10 s have passed.
-bool Read_until(int fd, Terminal_output& out, const std::string& needle, std::size_t from = 0) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (out.text.find(needle, from) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
+// The text a reader sees: escape sequences dropped, except that Wine's
+// "cursor right" stands for the blanks it skips.
+std::string Plain(const std::string& raw) {
+  std::string s;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\x1b' || i + 1 == raw.size()) {
+      s += raw[i];
+    } else if (raw[i + 1] == ']') {  // OSC ... BEL
+      i = std::min(raw.find('\a', i), raw.size() - 1);
+    } else if (raw[i + 1] == '[') {  // CSI parameters final
+      std::size_t j = i + 2;
+      while (j < raw.size() && !(raw[j] >= 0x40 && raw[j] <= 0x7E)) ++j;
+      if (j < raw.size() && raw[j] == 'C')
+        s.append(static_cast<std::size_t>(std::max(1, std::atoi(raw.c_str() + i + 2))), ' ');
+      i = j;
+    }
+  }
+  return s;
+}
+
+// Reads until `needle` has arrived in the plain text after `from`, or
+// `limit` has passed: false then, or at the end of the output.
+bool Read_until(int fd, Terminal_output& out, const std::string& needle, std::size_t from = 0,
+                std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  using std::chrono::steady_clock;
+  const auto deadline = steady_clock::now() + limit;
+  while (Plain(out.text).find(needle, from) == std::string::npos) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
+    if (poll(&p, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 100))) <= 0) {
+      if (left.count() <= 0) return false;
+      continue;
+    }
     char buf[256];
     const ssize_t n = read(fd, buf, sizeof buf);
     if (n <= 0) return false;
     for (ssize_t i = 0; i < n; ++i)
       if (buf[i] != '\r') out.text += buf[i];
-    out.arrivals.emplace_back(std::chrono::steady_clock::now(), out.text.size());
+    out.arrivals.emplace_back(steady_clock::now(), out.text.size());
   }
   return true;
 }
@@ -621,75 +650,164 @@ std::chrono::steady_clock::time_point Arrived(const Terminal_output& out, std::s
   return {};
 }
 
-TEST(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
-  const std::string dir = Make_test_dir();
-  Write_file(fs::path(dir) / SOURCE.first, SOURCE.second);
-  Write_file(fs::path(dir) / DATA, With_doubles(CC_DATA, LINUX));
-  int fd = -1;
-  const pid_t pid = forkpty(&fd, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
+// Starts a program on a new pseudo-terminal of 120 columns, in `dir`.
+// Under Wine the terminal is raw from the start, as Wine's console sets it
+// once it reads: keys typed ahead then reach it as typed (Enter as CR).
+pid_t Start_on_terminal(const Launch& launch, Target target, int& fd) {
+  winsize size{};
+  size.ws_col = 120;
+  size.ws_row = 40;
+  const pid_t pid = forkpty(&fd, nullptr, nullptr, &size);
   if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(126);
+    if (chdir(launch.dir.c_str()) != 0) _exit(126);
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
-    setenv("FAKE_TERMINAL", "1", 1);  // the program spoils the terminal, then Ctrl+C
-    execl(TAVREL_BIN, TAVREL_BIN, static_cast<char*>(nullptr));
+    for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
+    termios t{};
+    if (target == WINE && tcgetattr(STDIN_FILENO, &t) == 0) {
+      cfmakeraw(&t);
+      tcsetattr(STDIN_FILENO, TCSANOW, &t);
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : launch.argv) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+class Terminal : public ::testing::TestWithParam<Target> {};
+
+TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
+  const Target target = GetParam();
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
+  launch.dir = Make_test_dir();
+  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, target));
+  // The program spoils the terminal, then sends Ctrl+C's signal (Linux).
+  launch.env.push_back("FAKE_TERMINAL=1");
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, target, fd);
+  ASSERT_GE(pid, 0);
   Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n"));
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << out.text;
   EXPECT_NE(out.text.find("\x1b]0;Tavrel\a"), std::string::npos);
-  EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + std::string(43, ' ')), std::string::npos);
-  // The settings page's 112 bytes of items come one by one, 1 ms apart at
-  // least: 111 ms from the first to the last (a long text, so that the
-  // moment this test happens to read the first byte matters little).
-  ASSERT_EQ(write(fd, "2\n", 2), 2);
-  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n"));
-  const std::size_t first = out.text.find("1. 修改"), last = out.text.find("5. 返回") + 9;
+  EXPECT_NE(out.text.find(target == LINUX ? "\x1b[H\x1b[2J\x1b[3J" : "\x1b[H"), std::string::npos);
+  // The settings page's items come one by one, 1 ms a byte at least: 111
+  // ms from the first (修) to the last (回) of 112 bytes.
+  const std::size_t menu = out.text.size();
+  ASSERT_EQ(write(fd, "2\r", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n")) << Plain(out.text);
+  const std::size_t first = out.text.find("修", menu), last = out.text.find("回", first) + 3;
   EXPECT_GE(Arrived(out, last) - Arrived(out, first + 1), std::chrono::milliseconds(111));
   std::size_t reads = 0;
   for (const auto& [when, had] : out.arrivals) reads += had > first && had < last;
-  EXPECT_GE(reads, 10u) << "not shown byte by byte";
+  EXPECT_GE(reads, 10u) << "not shown character by character";
 
   // The information page's pause holds until a key comes.
-  ASSERT_EQ(write(fd, "4\n", 2), 2);
-  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1)));
-  const std::size_t paused = out.text.size();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  pollfd p{fd, POLLIN, 0};
-  EXPECT_EQ(poll(&p, 1, 0), 0) << "went on past the pause without a key";
+  ASSERT_EQ(write(fd, "4\r", 2), 2);
+  const std::string prompt = target == LINUX ? PAUSE.substr(0, PAUSE.size() - 1) : "continue...";
+  ASSERT_TRUE(Read_until(fd, out, prompt));
+  std::size_t paused = Plain(out.text).size();
+  EXPECT_FALSE(Read_until(fd, out, "1. 修改", paused, std::chrono::milliseconds(300)))
+      << "went on past the pause without a key";
 
-  // One key, Delete (ESC [ 3 ~): what follows it is the settings menu's
-  // next answer.
-  ASSERT_EQ(write(fd, "\x1b[3~5\n", 6), 6);
-  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+  // One key, Delete (ESC [ 3 ~; Wine's cmd takes it for several): what
+  // follows it is the settings menu's next answer.
+  const std::string key = target == LINUX ? "\x1b[3~" : "x";
+  ASSERT_EQ(write(fd, (key + "5\r").data(), key.size() + 2), static_cast<ssize_t>(key.size() + 2));
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused)) << Plain(out.text).substr(paused);
+  paused = Plain(out.text).size();
 
-  // A program in this terminal that leaves it raw and non-blocking, and
-  // Ctrl+C meant for it: Tavrel lives on, and its terminal is as it was.
-  ASSERT_EQ(write(fd, "1\n", 2), 2);
-  ASSERT_TRUE(Read_until(fd, out, ASK, paused));
-  EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK, paused), std::string::npos);
-  ASSERT_EQ(write(fd, "a.cpp\n1\n", 8), 8);
-  ASSERT_TRUE(Read_until(fd, out, STARTED.substr(0, STARTED.size() - 1), paused));
-  EXPECT_EQ(Read_file(fs::path(dir) / "fake.log"),
-            With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
-  termios t{};
-  ASSERT_EQ(tcgetattr(fd, &t), 0);
-  EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
-  const std::size_t started = out.text.size();
+  if (target == LINUX) {
+    // A program in this terminal that leaves it raw and non-blocking, and
+    // Ctrl+C meant for it: Tavrel lives on, and its terminal is as it was.
+    ASSERT_EQ(write(fd, "1\r", 2), 2);
+    ASSERT_TRUE(Read_until(fd, out, ASK, paused));
+    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK), std::string::npos);
+    ASSERT_EQ(write(fd, "a.cpp\r1\r", 8), 8);
+    ASSERT_TRUE(Read_until(fd, out, STARTED.substr(0, STARTED.size() - 1), paused));
+    EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"),
+              With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
+    paused = Plain(out.text).size();
+    ASSERT_EQ(write(fd, "x", 1), 1);
+    ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+    EXPECT_FALSE(Read_until(fd, out, BYE, paused, std::chrono::milliseconds(300)))
+        << "left without being asked";
+    paused = Plain(out.text).size();
+  }
+
+  // A Chinese path typed into an editor is stored as its UTF-8 bytes.
+  ASSERT_EQ(write(fd, "2\r1\r", 4), 4);
+  ASSERT_TRUE(Read_until(fd, out, "请输入新编译器路径：", paused));
+  const std::string typed = "C:\\编译器\\g++.exe\r";
+  ASSERT_EQ(write(fd, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ASSERT_TRUE(Read_until(fd, out, "设置成功！", paused));
+  ASSERT_TRUE(Read_until(fd, out, prompt, paused));
   ASSERT_EQ(write(fd, "x", 1), 1);
-  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", started));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(out.text.find(BYE, started), std::string::npos) << "left without being asked";
-  ASSERT_EQ(write(fd, "3\n", 2), 2);
-  EXPECT_TRUE(Read_until(fd, out, BYE, started));
+  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n", Plain(out.text).find("设置成功！", paused)));
+  paused = Plain(out.text).size();
+  ASSERT_EQ(write(fd, "5\r", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+  ASSERT_EQ(write(fd, "3\r", 2), 2);
+  EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1), paused));
   int status = -1;
   waitpid(pid, &status, 0);
-  ASSERT_EQ(tcgetattr(fd, &t), 0);
-  EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
+  if (target == LINUX) {
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
+  }
   close(fd);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  if (!HasFailure()) fs::remove_all(dir);
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), "C:\\编译器\\g++.exe\r\n\r\n-O2 -Wall");
+  if (!HasFailure()) fs::remove_all(launch.dir);
 }
+
+TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
+  const Target target = GetParam();
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
+  launch.argv.push_back(With_doubles("{PROGRAM}", target));
+  launch.dir = Make_test_dir();
+  launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=2000"});
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, target, fd);
+  ASSERT_GE(pid, 0);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, "ready"));
+  // Keys typed while the program runs, then Ctrl+C: the program's, not ours.
+  ASSERT_EQ(write(fd, "abc", 3), 3);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(write(fd, "\x03", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, "峰值内存：")) << Plain(out.text);
+  const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
+  ASSERT_TRUE(Read_until(fd, out, prompt));
+  if (target == LINUX) {
+    EXPECT_NE(Plain(out.text).find("程序被信号终止：2（SIGINT"), std::string::npos);
+    // Wine's console hands keys typed before its flush to the next read;
+    // a Windows console and a terminal drop them.
+    const std::size_t paused = Plain(out.text).size();
+    EXPECT_FALSE(Read_until(fd, out, "\n", paused, std::chrono::milliseconds(300)))
+        << "did not wait for a key";
+  }
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  int status = -1;
+  for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  close(fd);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, Terminal, ::testing::Values(LINUX, WINE),
+                         [](const ::testing::TestParamInfo<Target>& info) {
+                           return std::string(info.param == LINUX ? "Linux" : "Wine");
+                         });
 
 // System-call faults injected with strace, none of them seams in the code:
 // the run is made once to find which call of its kind the fault hits, then
