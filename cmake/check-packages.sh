@@ -40,6 +40,22 @@ found+=$(symbols nm "$dir/tavrel-pauser" 'Load_settings|Save_settings|Compile_li
 [ -z "$found" ] || { echo "a program holds code it never uses: $found" >&2; exit 1; }
 echo "each program holds only its own code"
 
+# Released programs carry no symbols, and the Windows ones their version.
+for exe in tavrel tavrel-pauser; do
+  file=$(cd "$dir" && cmake -E tar xf "$zip" "tavrel-$version-win64/$exe.exe" && echo "$dir/tavrel-$version-win64/$exe.exe")
+  [ "$(x86_64-w64-mingw32-objdump -h "$file" | grep -c debug)" = 0 ] &&
+    strings -n 3 -el "$file" | grep -qx Tavrel && strings -n 3 -el "$file" | grep -qx "$version" ||
+    { echo "$exe.exe: not stripped, or no version information" >&2; exit 1; }
+done
+rm -rf "$dir/tavrel-$version-win64"
+if ! command -v lintian >/dev/null; then
+  echo "lintian is not installed: the .deb was not checked" >&2
+  [ -z "${CI:-}" ] || exit 1
+else
+  lintian --fail-on error,warning "$dir/$deb"
+  echo "$deb: lintian finds no error or warning"
+fi
+
 wine=/usr/lib/wine/wine64
 if [ ! -x "$wine" ]; then
   echo "wine64 is not installed: the packaged .exe files were not run" >&2
@@ -52,17 +68,27 @@ work=$dir/wine-check
 server=/usr/lib/wine/wineserver
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
 trap '"$server" -k 2>/dev/null || true' EXIT
-rm -rf "$work" && mkdir -p "$work/unpacked" "$WINEPREFIX"
-(cd "$work/unpacked" && cmake -E tar xf "$dir/$zip")
+rm -rf "$work" && mkdir -p "$work/unpacked/我的 工具" "$WINEPREFIX"
+(cd "$work/unpacked/我的 工具" && cmake -E tar xf "$dir/$zip")
 # Wine's servers outlive the call and would hold a pipe open: logs go to files.
 "$server" -p >"$work/server.log" 2>&1
 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 ||
   { echo "wineboot failed:" >&2; cat "$work/server.log" "$work/wineboot.log" >&2; exit 1; }
+# The first run, unpacked into a folder with a blank and Chinese characters:
+# only the compiler is set (any existing file passes), and the pauser that
+# the ZIP's data file names is found beside tavrel.exe.
+here="$work/unpacked/我的 工具/tavrel-$version-win64"
+cp "$here/tavrel-pauser.exe" "$here/a.exe"
+echo 'int main() {}' >"$here/a.cpp"
 status=0
-out=$(cd "$work/unpacked" && printf '3\n' | "$wine" tavrel.exe 2>&1) || status=$?
-grep -q '将在 3s 内退出' <<<"$out" || { echo "tavrel.exe: status $status, no farewell: $out" >&2; exit 1; }
+(cd "$here" && printf '2\n1\ntavrel.exe\n5\n1\na.cpp\n0\n1\n3\n' | "$wine" tavrel.exe >"$work/first-run.txt" 2>&1) || status=$?
+grep -q '正在通过 ConsolePauser 启动程序' "$work/first-run.txt" &&
+  grep -q '启动成功' "$work/first-run.txt" && grep -q '将在 3s 内退出' "$work/first-run.txt" ||
+  { echo "tavrel.exe: status $status, the first run did not start through the pauser:" >&2
+    cat "$work/first-run.txt" >&2; exit 1; }
+echo "the unpacked ZIP's first run starts the program through its pauser"
 status=0
-out=$(cd "$work/unpacked" && "$wine" tavrel-pauser.exe cmd /c exit 3 </dev/null 2>&1) || status=$?
+out=$(cd "$here" && "$wine" tavrel-pauser.exe cmd /c exit 3 </dev/null 2>&1) || status=$?
 grep -q '返回值：3' <<<"$out" && [ "$status" = 3 ] ||
   { echo "tavrel-pauser.exe: status $status: $out" >&2; exit 1; }
 echo "the packaged tavrel.exe and tavrel-pauser.exe run under Wine"

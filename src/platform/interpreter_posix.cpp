@@ -208,8 +208,10 @@ std::vector<std::string> Window_command(std::string_view launcher, const std::st
   } else if (launcher == "konsole") {
     add({"--workdir", dir, "-e"});
   } else if (launcher == "xfce4-terminal") {
+    // One argument: GLib's parser could take a title that starts with '-'
+    // for an option.
     add({"--working-directory=" + dir});
-    if (!title.empty()) add({"-T", title});
+    if (!title.empty()) add({"--title=" + title});
     add({"-x"});
   }
   argv.insert(argv.end(), program.begin(), program.end());

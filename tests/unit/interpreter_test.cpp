@@ -49,6 +49,8 @@ TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
       {"gnome-terminal", "t", with_arg,
        join({"gnome-terminal", "--working-directory=/w d", "--"}, with_arg)},
       {"konsole", "t", alone, join({"konsole", "--workdir", "/w d", "-e"}, wrapped)},
+      {"xfce4-terminal", "-a #b", with_arg,
+       join({"xfce4-terminal", "--working-directory=/w d", "--title=-a #b", "-x"}, with_arg)},
       {"xfce4-terminal", "", alone,
        join({"xfce4-terminal", "--working-directory=/w d", "-x"}, wrapped)},
       {"xterm", "", with_arg, join({"xterm", "-e"}, with_arg)},
