@@ -1,4 +1,5 @@
 // Whole transcripts of the real program, on Linux and as tavrel.exe under Wine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -661,6 +662,9 @@ pid_t Start_on_terminal(const Launch& launch, bool raw, int& fd) {
   const pid_t pid = forkpty(&fd, nullptr, nullptr, &size);
   if (pid == 0) {
     if (chdir(launch.dir.c_str()) != 0) _exit(126);
+    // What reaches the terminal comes through standard output.
+    const int null = open("/dev/null", O_WRONLY);
+    if (null < 0 || dup2(null, STDERR_FILENO) < 0) _exit(126);
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
     termios t{};
@@ -759,6 +763,8 @@ TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
   int status = -1;
   waitpid(pid, &status, 0);
   if (target == LINUX) {
+    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + BYE.substr(0, BYE.size() - 1)),
+              std::string::npos);
     termios t{};
     ASSERT_EQ(tcgetattr(fd, &t), 0);
     EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
