@@ -6,10 +6,11 @@
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
-//    touches FAKE_TOUCH_MIB MiB of memory, sleeps FAKE_SLEEP_MS ms, with FAKE_TERMINAL (POSIX) leaves
-//    its terminal raw and non-blocking and sends Ctrl+C's signal to its
-//    process group, then crashes when FAKE_CRASH is set, else returns
-//    FAKE_EXIT (or 0). The compiler crashes too when FAKE_CRASH is set.
+//    touches FAKE_TOUCH_MIB MiB of memory, sleeps FAKE_SLEEP_MS ms, with
+//    FAKE_TERMINAL (POSIX) leaves its terminal raw and non-blocking and
+//    sends Ctrl+C's signal to its process group, then crashes when
+//    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
+//    too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
 #include <chrono>
 #include <csignal>

@@ -454,7 +454,7 @@ TEST_P(Transcript, MatchesByteForByte) {
   for (const Session& session : scenario.sessions) {
     launch.input = With_big_line(session.input);
     const Outcome o = Run_program(launch);
-    EXPECT_EQ(Without_figures(o.out), For_target(session.transcript, target));
+    EXPECT_EQ(Without_figures(o.out), For_target(session.transcript, target)) << o.err;
     EXPECT_EQ(o.status, session.status) << o.err;
     EXPECT_GE(o.seconds, 2.5);
     if (target == LINUX && !scenario.noisy) {
