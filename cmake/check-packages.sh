@@ -71,6 +71,7 @@ trap '"$server" -k 2>/dev/null || true' EXIT
 rm -rf "$work" && mkdir -p "$work/unpacked/我的 工具" "$WINEPREFIX"
 (cd "$work/unpacked/我的 工具" && cmake -E tar xf "$dir/$zip")
 # Wine's servers outlive the call and would hold a pipe open: logs go to files.
+{ "$server" -k 2>/dev/null; "$server" -w; } || true
 "$server" -p >"$work/server.log" 2>&1
 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 ||
   { echo "wineboot failed:" >&2; cat "$work/server.log" "$work/wineboot.log" >&2; exit 1; }

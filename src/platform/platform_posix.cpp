@@ -124,10 +124,14 @@ void Save_terminal() {
 
 void Restore_terminal() {
   if (child_terminal_saved) {
-    // A background group may not set the terminal; we are its owner again.
-    signal(SIGTTOU, SIG_IGN);
+    // Should the child have left us outside the foreground, setting the
+    // terminal must not stop us.
+    struct sigaction ignore {};
+    struct sigaction old_ttou {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGTTOU, &ignore, &old_ttou);
     tcsetattr(STDIN_FILENO, TCSADRAIN, &child_terminal);
-    signal(SIGTTOU, SIG_DFL);
+    sigaction(SIGTTOU, &old_ttou, nullptr);
   }
   if (child_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, child_flags);
 }

@@ -994,7 +994,8 @@ struct Display {
 const Display DISPLAYS[] = {
     {"OpensAWindow",
      "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
-     "while [ ! -e window-closed ]; do /bin/sleep 0.1; done\n",
+     "for i in $(/usr/bin/seq 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
+     "/bin/sleep 0.1; done\n",
      "pauser <a.exe>\nprogram\n", "<-e><{PAUSER}><a.exe>"},
     {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
      "pauser <a.exe>\nprogram\n", ""},
