@@ -19,8 +19,6 @@
 #include <sys/prctl.h>
 #endif
 
-extern char** environ;
-
 namespace {
 
 // The pause's terminal settings: as they were, and without echo and Enter.
