@@ -13,9 +13,10 @@
 
 namespace {
 
-// Until then, Ctrl+C and Ctrl+Break are the program's: we stay to tell how
-// it ended. The event reaches us on a thread of its own and can come late,
-// so one that follows the program's end by less than this still is.
+// While the program runs, Ctrl+C and Ctrl+Break are its own: we stay to
+// tell how it ended. The event reaches us on a thread of its own and can
+// come late, so one that follows the program's end by less than
+// LATE_EVENT_MS is still the program's.
 std::atomic<ULONGLONG> keys_are_ours_from{~0ULL};
 std::atomic<DWORD> status{0};
 constexpr ULONGLONG LATE_EVENT_MS = 300;
