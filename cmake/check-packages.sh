@@ -47,6 +47,11 @@ for exe in tavrel tavrel-pauser; do
     strings -n 3 -el "$file" | grep -qx Tavrel && strings -n 3 -el "$file" | grep -qx "$version" ||
     { echo "$exe.exe: not stripped, or no version information" >&2; exit 1; }
 done
+# Windows text files end their lines in CR LF.
+(cd "$dir" && cmake -E tar xf "$zip" "tavrel-$version-win64/LICENSE.txt")
+licence=$dir/tavrel-$version-win64/LICENSE.txt
+[ "$(grep -c $'\r$' "$licence")" = "$(wc -l <"$licence")" ] ||
+  { echo "LICENSE.txt: not every line ends in CR LF" >&2; exit 1; }
 rm -rf "$dir/tavrel-$version-win64"
 if ! command -v lintian >/dev/null; then
   echo "lintian is not installed: the .deb was not checked" >&2

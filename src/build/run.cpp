@@ -37,6 +37,7 @@ bool Compile(const std::string& fpath, const std::string& epath) {
     Pause();
     return false;
   }
+  Use_compiler_folder(COM_PATH);
   const std::string compiling = "正在编译……";
   if (!Is_file(epath)) {
     Print("未找到对应程序的 exe 文件，自动为你编译。", 1);

@@ -37,6 +37,10 @@ std::string Exception_name(unsigned long code) {
       return "找不到 DLL 中的入口点";
     case 0xC000007B:
       return "映像格式错误（32/64 位不符？）";
+    case 0xC0000142:
+      return "DLL 初始化失败";
+    case 0xC0000417:
+      return "C 运行库函数的参数无效";
     default:
       return "";
   }

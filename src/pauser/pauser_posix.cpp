@@ -54,7 +54,6 @@ std::string Signal_line(int signal) {
 }
 
 int Pauser_main(int argc, char** argv) {
-  Set_console_utf8();
   if (argc < 2) return Finish(std::string(USAGE) + "\n", 2);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const std::string& program = args[0];

@@ -52,7 +52,6 @@ std::wstring Here_first(std::wstring name) {
 }  // namespace
 
 int Pauser_main(int, char**) {
-  Set_console_utf8();
   SetConsoleCtrlHandler(Keep_running, TRUE);
   // The program's command line is ours without our own name, passed on
   // as it came, so its arguments reach it unchanged.

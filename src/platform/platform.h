@@ -11,10 +11,22 @@
 #include <string>
 #include <string_view>
 
-// Switches the console's input and output code pages to UTF-8 (65001) and
-// makes short sleeps precise for the rest of the run. Failures are ignored:
-// the console then stays as it was.
+// Switches the console's input and output code pages to UTF-8 (65001); the
+// ones it found come back when the process ends normally (Windows). Failures
+// are ignored: the console then stays as it was. Nothing on other systems,
+// whose terminals are UTF-8 already.
 void Set_console_utf8();
+
+// Makes the short sleeps of the typewriter's pace precise for the rest of
+// the run (the system's timer resolution or slack). Failures are ignored.
+void Set_up_pacing();
+
+// Puts the folder of the compiler `com_path` first on the PATH that this
+// process's children inherit, in place of the folder an earlier call put
+// there, so that programs linked against the compiler's runtime DLLs start
+// (Windows). Nothing else in the environment changes; nothing on other
+// systems, where programs find their libraries by other means.
+void Use_compiler_folder(const std::string& com_path);
 
 // Writes bytes to standard output and shows them at once. On a Windows
 // console a character shows when its last UTF-8 byte has arrived.
@@ -42,7 +54,9 @@ void Pause_for_key();
 
 // Runs one command line through the command interpreter in this console and
 // waits for it: `cmd` on Windows, a small stand-in on other systems. Standard
-// output is flushed first. Returns the command's exit status.
+// output is flushed first. Returns the command's exit status, -1 when it
+// could not be run. On Windows a line that begins with "cmd /c " is that
+// interpreter's own command line, so that one cmd, not two, parses it.
 int Run_command(const std::string& line);
 
 // Sleeps for `micros` microseconds; returns at once for 0 or less.
@@ -60,8 +74,10 @@ bool Is_regular_file(const std::string& path);
 
 // Puts `bytes` in place of the file `path` without ever losing the old one:
 // writes a temporary file beside it, flushes it to disk, then moves it over
-// `path` in one step. Returns false on any failure; `path` is then as it
-// was and no temporary file is left.
+// `path` in one step. On Windows the move is tried again for about a second
+// while another process (a virus scanner, the indexer) holds `path`.
+// Returns false on any failure; `path` is then as it was and no temporary
+// file is left.
 bool Replace_file(const std::string& path, const std::string& bytes);
 
 // Gives the file the hidden attribute and no other (Windows); does nothing

@@ -206,13 +206,17 @@ void Restore_keyboard_signals(const struct sigaction (&old)[2]) {
   sigaction(SIGQUIT, &old[1], nullptr);
 }
 
-void Set_console_utf8() {
-  // Terminals here are UTF-8 already. The default 50 us timer slack would
-  // stretch every 1 ms pause of the typewriter by about 5%.
+void Set_console_utf8() {}
+
+void Set_up_pacing() {
+  // The default 50 us timer slack would stretch every 1 ms pause of the
+  // typewriter by about 5%.
 #ifdef __linux__
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
 }
+
+void Use_compiler_folder(const std::string&) {}
 
 void Drop_typed_keys() {
   if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);

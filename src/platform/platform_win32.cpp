@@ -39,10 +39,19 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
   static std::wstring pending;  // what one read brought beyond the line
   s.clear();
   std::size_t end;
+  int interrupts = 0;
   while ((end = pending.find(L'\n')) == std::wstring::npos) {
     wchar_t buf[512];
     DWORD n = 0;
-    if (!ReadConsoleW(in, buf, 512, &n, nullptr) || n == 0) break;
+    SetLastError(ERROR_SUCCESS);
+    const BOOL read = ReadConsoleW(in, buf, 512, &n, nullptr);
+    // Ctrl+C interrupts the read: no end of input, since the console's own
+    // handler is about to end the process without the save.
+    if (n == 0 && GetLastError() == ERROR_OPERATION_ABORTED && ++interrupts < 100) {
+      Sleep(10);
+      continue;
+    }
+    if (!read || n == 0) break;
     pending.append(buf, n);
   }
   if (pending.empty() || pending[0] == 0x1A) {  // Ctrl+Z ends input, as in cmd
@@ -55,6 +64,47 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
   s = Narrow(line);
   if (s.size() > keep) s.resize(keep);
   return true;
+}
+
+// Runs `line` as cmd's own command line and waits for it.
+int Run_interpreter(std::wstring line) {
+  const wchar_t* comspec = _wgetenv(L"ComSpec");
+  std::wstring cmd;
+  if (comspec != nullptr && *comspec != L'\0') {
+    cmd = comspec;
+  } else {
+    wchar_t system[MAX_PATH + 1];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return -1;
+    cmd = std::wstring(system, n) + L"\\cmd.exe";
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  // As with system(): the console and the standard handles are cmd's too.
+  if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                      &pi))
+    return -1;
+  CloseHandle(pi.hThread);
+  DWORD code = 0;
+  const bool waited = WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                      GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  return waited ? static_cast<int>(code) : -1;
+}
+
+// Virus scanners and the indexer open a fresh file for a moment without
+// letting it be moved or removed; build tools wait for them the same way.
+template <class Step>
+bool Patiently(Step step) {
+  for (int tries = 0;; ++tries) {
+    if (step()) return true;
+    const DWORD error = GetLastError();
+    if (tries == 100 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                         error != ERROR_LOCK_VIOLATION))
+      return false;
+    Sleep(10);
+  }
 }
 
 }  // namespace
@@ -112,10 +162,43 @@ void Wait_for_key() {
 }
 
 void Set_console_utf8() {
-  SetConsoleOutputCP(65001);
-  SetConsoleCP(65001);
+  // The cmd window Tavrel was started from gets its own code pages back:
+  // left at 65001, cmd there speaks English and console input of Chinese
+  // text breaks in the programs run from it.
+  static const UINT found_in = GetConsoleCP(), found_out = GetConsoleOutputCP();
+  if (found_in != 0 && found_out != 0)
+    std::atexit([] {
+      SetConsoleCP(found_in);
+      SetConsoleOutputCP(found_out);
+    });
+  SetConsoleOutputCP(CP_UTF8);
+  SetConsoleCP(CP_UTF8);
+}
+
+void Set_up_pacing() {
   // The default 15.6 ms tick would turn each 1 ms pause into 15.6 ms.
   if (timeBeginPeriod(1) == TIMERR_NOERROR) std::atexit([] { timeEndPeriod(1); });
+}
+
+void Use_compiler_folder(const std::string& com_path) {
+  static const std::wstring found = [] {
+    const DWORD n = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(n, L'\0');
+    const DWORD got = n == 0 ? 0 : GetEnvironmentVariableW(L"PATH", path.data(), n);
+    path.resize(got < n ? got : 0);
+    return path;
+  }();
+  std::filesystem::path compiler;
+  std::error_code ec;
+  if (!To_path(com_path, compiler)) return;
+  std::wstring folder = std::filesystem::absolute(compiler, ec).parent_path().wstring();
+  if (ec || folder.empty()) return;
+  // A ';' in the folder's name would split the entry.
+  if (folder.find(L';') != std::wstring::npos) folder = L'"' + folder + L'"';
+  const std::wstring path = found.empty() ? folder : folder + L";" + found;
+  // Both the C runtime's copy, which _wsystem hands on, and the process's own.
+  _wputenv_s(L"PATH", path.c_str());
+  SetEnvironmentVariableW(L"PATH", path.c_str());
 }
 
 bool Read_line(std::string& s, std::size_t keep) {
@@ -131,7 +214,10 @@ int Run_command(const std::string& line) {
     std::cerr << "命令行不是有效的 UTF-8 文本，无法执行：" << line << '\n';
     return -1;
   }
-  return _wsystem(wide.c_str());
+  // _wsystem would hand the line to a second cmd, whose parse drops the
+  // quotes around the compile line's paths and then reads '&' and '^' there.
+  if (line.rfind("cmd /c ", 0) != 0) return _wsystem(wide.c_str());
+  return Run_interpreter(wide);
 }
 
 void Sleep_micros(long long micros) {
@@ -179,9 +265,11 @@ bool Replace_file(const std::string& path, const std::string& bytes) {
   ok = CloseHandle(h) && ok;
   // Unlike creating with truncation, a move may replace a hidden file.
   if (ok)
-    ok = MoveFileExW(tmp.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileW(tmp.c_str());
+    ok = Patiently([&] {
+      return MoveFileExW(tmp.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
+  if (!ok) Patiently([&] { return DeleteFileW(tmp.c_str()) != 0; });
   return ok;
 }
 

@@ -9,6 +9,7 @@
 
 void Init() {
   Set_console_utf8();
+  Set_up_pacing();
   Run_command("title Tavrel");
   Load_settings();
 }

@@ -6,12 +6,14 @@
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
+//    on Windows "code pages IN OUT" of its console when FAKE_CODE_PAGES is,
 //    touches FAKE_TOUCH_MIB MiB of memory, sleeps FAKE_SLEEP_MS ms, with
 //    FAKE_TERMINAL (POSIX) leaves its terminal raw and non-blocking and
 //    sends Ctrl+C's signal to its process group, then crashes when
 //    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
 //    too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
+// On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -38,6 +40,10 @@ extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
+
+#ifdef FAKE_RUNTIME
+extern "C" __declspec(dllimport) int Fake_runtime();
+#endif
 
 namespace {
 
@@ -158,7 +164,12 @@ int main(int argc, char** argv) {
   const std::string role = FAKE_ROLE;
   if (role == "compiler") return Compiler(args);
   if (role == "pauser") return Pauser(args);
+#ifdef FAKE_RUNTIME
+  if (Fake_runtime() != 0) return 1;
+#endif
 #ifdef _WIN32
+  if (std::getenv("FAKE_CODE_PAGES") != nullptr)
+    std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
   // getenv gives the ANSI code page's version of the text.
   if (const wchar_t* say = _wgetenv(L"FAKE_SAY")) std::printf("%s\n", Narrow(say).c_str());
 #else

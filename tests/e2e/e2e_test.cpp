@@ -247,6 +247,14 @@ const Scenario SCENARIOS[] = {
      .made = {ODD + ".exe"},
      .log = "compiler <-DX=$(touch> <x3);&> <`touch> <x4`> <-g> <-o> <" + ODD + ".exe> <" + ODD +
             ".cpp>\nprogram\n"},
+    // Only names: one cmd parses the compile line, with the paths in quotes.
+    {.name = "RunInFoldersCmdWouldSplit",
+     .sessions = {{"1\nR&D x^y/a.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{ODD_CC}\r\n\r\n-O2 -Wall",
+     .files = {{"R&D x^y/", ""}, {"R&D x^y/a.cpp", ""}},
+     .log = "raw [\"{ODD_CC}\" -O2 -Wall -g -o \"R&D x^y/a.exe\" \"R&D x^y/a.cpp\"]\n"
+            "compiler <-O2> <-Wall> <-g> <-o> <R&D x^y/a.exe> <R&D x^y/a.cpp>\nprogram\n"},
     {.name = "RunWithRealCompiler",
      .sessions = {{"1\n中文 目录/你好.cpp\n1\n1\nbad.cpp\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "你好，世界\n" +
@@ -358,6 +366,7 @@ std::string With_doubles(const std::string& s, Target target) {
   const std::string ext = target == LINUX ? "" : ".exe";
   const std::string sep = target == LINUX ? "/" : "\\";
   Replace_all(out, "{CC}", dir + sep + "fake_compiler" + ext);
+  Replace_all(out, "{ODD_CC}", dir + sep + "R&D x^y (2)" + sep + "fake_compiler" + ext);
   Replace_all(out, "{PAUSER}", dir + sep + "fake_pauser" + ext);
   Replace_all(out, "{SPACED_PAUSER}", dir + sep + "my tools (x86)" + sep + "fake_pauser" + ext);
   Replace_all(out, "{PROGRAM}", dir + sep + "fake_program" + ext);
@@ -810,6 +819,43 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   close(fd);
   EXPECT_TRUE(WIFEXITED(status)) << status;
+  if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+// What a program sees of its console's code pages: the same started
+// directly, through the pauser, and after Tavrel has left.
+TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
+  if (GetParam() == LINUX) GTEST_SKIP() << "code pages belong to a Windows console";
+  NEED_WINE();
+  const std::string probe = With_doubles("{PROGRAM}", WINE);
+  Launch launch = Starting(WINE, "", "cmd");
+  launch.argv.insert(launch.argv.end(),
+                     {"/c", probe + " & " + Windows_path(TAVREL_WIN_PAUSER) + " " + probe + " & " +
+                                Windows_path(TAVREL_EXE) + " & " + probe});
+  launch.env.push_back("FAKE_CODE_PAGES=1");
+  launch.dir = Make_test_dir();
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, true, fd);
+  ASSERT_GE(pid, 0);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << Plain(out.text);
+  ASSERT_EQ(write(fd, "3\r", 2), 2);
+  const std::size_t left = Plain(out.text).size();
+  ASSERT_TRUE(Read_until(fd, out, "code pages", left)) << Plain(out.text);
+  ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", left)));
+  int status = -1;
+  waitpid(pid, &status, 0);
+  close(fd);
+  static const std::regex line("code pages [0-9]+ [0-9]+");
+  const std::string text = Plain(out.text);
+  std::vector<std::string> seen;
+  for (std::sregex_iterator i(text.begin(), text.end(), line), end; i != end; ++i)
+    seen.push_back(i->str());
+  ASSERT_EQ(seen.size(), 3u) << text;
+  EXPECT_EQ(seen[1], seen[0]) << "through the pauser";
+  EXPECT_EQ(seen[2], seen[0]) << "after Tavrel";
   if (!HasFailure()) fs::remove_all(launch.dir);
 }
 

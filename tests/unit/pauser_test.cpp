@@ -15,6 +15,9 @@ TEST(PauserTexts, TellsHowTheProgramEnded) {
       {Exit_line(0xC0000005, true), "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
       {Exit_line(0xC00000FD, true), "程序已结束，返回值：3221225725（0xC00000FD，栈溢出）"},
       {Exit_line(0xC0000094, true), "程序已结束，返回值：3221225620（0xC0000094，整数除以零）"},
+      {Exit_line(0xC0000142, true), "程序已结束，返回值：3221225794（0xC0000142，DLL 初始化失败）"},
+      {Exit_line(0xC0000417, true),
+       "程序已结束，返回值：3221226519（0xC0000417，C 运行库函数的参数无效）"},
       {Exit_line(0xDEADBEEF, true), "程序已结束，返回值：3735928559（0xDEADBEEF）"},
 #ifndef _WIN32
       {Signal_line(11), "程序被信号终止：11（SIGSEGV，段错误）"},

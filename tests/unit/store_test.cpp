@@ -4,7 +4,11 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <thread>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,5 +159,29 @@ TEST_F(Store, FailedSaveKeepsWhatWasThere) {
   EXPECT_TRUE(fs::is_directory(fs::path(DATA) / "inside"));
   EXPECT_TRUE(Others().empty());
 }
+
+#ifdef _WIN32
+// A virus scanner holds the data file a moment without letting it be
+// replaced: the save waits that out, but not a hold past its patience.
+TEST_F(Store, SaveOutwaitsABriefHolder) {
+  for (const auto& [held_ms, saved] : {std::pair{300, true}, std::pair{3000, false}}) {
+    fs::remove(DATA);  // hidden by the save before: no truncating it
+    Write_file(DATA, "old\r\n\r\n");
+    const HANDLE h =
+        CreateFileW(L"tavrel_data.qv", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::thread holder([h, ms = held_ms] {
+      Sleep(ms);
+      CloseHandle(h);
+    });
+    COM_PATH = "new";
+    EXPECT_EQ(Save_settings(), saved) << held_ms;
+    holder.join();
+    EXPECT_EQ(Read_file(DATA), saved ? "new\r\n\r\n" : "old\r\n\r\n") << held_ms;
+    EXPECT_TRUE(Others().empty()) << held_ms;
+  }
+}
+#endif
 
 }  // namespace
