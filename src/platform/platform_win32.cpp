@@ -68,10 +68,10 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
 
 // Runs `line` as cmd's own command line and waits for it.
 int Run_interpreter(std::wstring line) {
-  const wchar_t* comspec = _wgetenv(L"ComSpec");
+  const wchar_t* named = _wgetenv(L"ComSpec");
   std::wstring cmd;
-  if (comspec != nullptr && *comspec != L'\0') {
-    cmd = comspec;
+  if (named != nullptr && *named != L'\0') {
+    cmd = named;
   } else {
     wchar_t system[MAX_PATH + 1];
     const UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);

@@ -42,7 +42,7 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 #ifdef FAKE_RUNTIME
-extern "C" __declspec(dllimport) int Fake_runtime();
+extern "C" __attribute__((dllimport)) int Fake_runtime();
 #endif
 
 namespace {

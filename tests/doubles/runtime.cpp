@@ -1,3 +1,3 @@
 // A DLL the Windows fake program needs, kept only beside the fake compiler,
 // as a MinGW g++'s runtime DLLs are kept only in its bin folder.
-extern "C" __declspec(dllexport) int Fake_runtime() { return 0; }
+extern "C" __attribute__((dllexport)) int Fake_runtime() { return 0; }
