@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "build/run.h"
+#include "cmd_standin/cmd_standin.h"
 #include "fuzz.h"
-#include "platform/interpreter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Any line splits without harm.

@@ -1,9 +1,9 @@
 // The choice reader over any input: it returns a member of its set (or the
 // end-of-input value) and prints one rejection per rejected line, nothing else.
-#include <iostream>
 #include <sstream>
 #include <unordered_set>
 
+#include "console.h"
 #include "fuzz.h"
 #include "shell/menu.h"
 
@@ -17,17 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int at_end = data[1] % 12;
   const std::string input(reinterpret_cast<const char*>(data) + 1 + count, size - 1 - count);
 
-  std::istringstream in(input);
-  std::ostringstream out;
-  auto* old_in = std::cin.rdbuf(in.rdbuf());
-  auto* old_out = std::cout.rdbuf(out.rdbuf());
+  Console console(input);
   const int value = Read_pint(allowed, at_end);
-  std::cin.rdbuf(old_in);
-  std::cout.rdbuf(old_out);
+  std::istringstream& in = console.in;
 
   CHECK(allowed.contains(value));
   const std::string rejection = "输入不合法，请重新输入。\n";
-  const std::string shown = out.str();
+  const std::string shown = console.out.str();
   CHECK(shown.size() % rejection.size() == 0);
   const std::size_t rejections = shown.size() / rejection.size();
   for (std::size_t i = 0; i < rejections; ++i)

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "temp_dir.h"
 
@@ -20,6 +21,15 @@ inline std::string Read_file(const std::filesystem::path& path) {
 
 inline void Write_file(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The names in `dir` other than `kept`: what a test left there besides it.
+inline std::vector<std::string> Names_besides(const std::filesystem::path& dir,
+                                              const std::string& kept) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename() != kept) names.push_back(e.path().filename().string());
+  return names;
 }
 
 // The working directory is a new temporary one during each test; it is

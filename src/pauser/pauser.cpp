@@ -7,6 +7,13 @@
 
 const char* const USAGE = "用法：tavrel-pauser 程序 [参数...]";
 
+namespace {
+
+// What stands between the program's output and the pauser's own.
+const std::string RULE = "\n" + std::string(40, '-') + "\n";
+
+}  // namespace
+
 std::string Exception_name(unsigned long code) {
   switch (code) {
     case 0xC0000005:
@@ -61,14 +68,14 @@ std::string Summary(const std::string& ended, double seconds, unsigned long long
   char figures[96];
   std::snprintf(figures, sizeof figures, "运行时间：%.3f 秒\n峰值内存：%.1f MiB\n", seconds,
                 static_cast<double>(peak_bytes) / (1024.0 * 1024.0));
-  return "\n" + std::string(40, '-') + "\n" + ended + "\n" + figures;
+  return RULE + ended + "\n" + figures;
 }
 
 std::string Not_found_line(const std::string& program) {
   return "找不到要运行的程序：" + program + "\n";
 }
 
-std::string Unknown_end() { return "\n" + std::string(40, '-') + "\n无法得知程序如何结束。\n"; }
+std::string Unknown_end() { return RULE + "无法得知程序如何结束。\n"; }
 
 std::string Not_executable_line(const std::string& program) {
   return "无法运行：" + program + "（不是可执行的程序）\n";

@@ -19,9 +19,6 @@ std::string Summary(const std::string& ended, double seconds, unsigned long long
 // hexadecimal, with the name of a known exception.
 std::string Exit_line(unsigned long code, bool windows);
 
-// How a program ended that a signal killed (POSIX systems only).
-std::string Signal_line(int signal);
-
 // What is printed in place of the summary when the program could not be
 // waited for: the rule and a line that says so.
 std::string Unknown_end();

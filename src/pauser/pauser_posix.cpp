@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pauser/pauser.h"
+#include "pauser/signals.h"
 #include "platform/platform.h"
 #include "platform/posix.h"
 
@@ -61,26 +62,25 @@ int Pauser_main(int argc, char** argv) {
   struct stat st {};
   const bool here = program.find('/') != std::string::npos || stat(program.c_str(), &st) == 0;
 
-  // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
-  struct sigaction old[2];
-  Ignore_keyboard_signals(old);
-  Save_terminal();
-  const auto t0 = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int rc = Spawn(args, pid, true, !here);
   int status = 0;
   rusage usage{};
   pid_t waited = -1;
-  if (rc == 0) {
-    do waited = wait4(pid, &status, 0, &usage);
-    while (waited < 0 && errno == EINTR);
+  int rc = 0;
+  double seconds = 0;
+  {
+    // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
+    // The summary and the pause need the terminal as it was, whatever the
+    // program left (raw mode, a non-blocking input).
+    const auto around = Around_child();
+    const auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    rc = Spawn(args, pid, true, !here);
+    if (rc == 0) {
+      do waited = wait4(pid, &status, 0, &usage);
+      while (waited < 0 && errno == EINTR);
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  // The summary and the pause need the terminal as it was, whatever the
-  // program left (raw mode, a non-blocking input).
-  Restore_terminal();
-  Restore_keyboard_signals(old);
 
   if (rc == ENOENT || rc == ENOTDIR) return Finish(Not_found_line(program), 127);
   if (rc != 0) return Finish(Not_executable_line(program), 126);

@@ -1,5 +1,5 @@
 // The byte-level pieces behind platform.h that need no operating system
-// (platform_common.cpp), declared for the two platform files and tested
+// (platform_common.cpp), declared for the platform files and tested
 // directly.
 #pragma once
 

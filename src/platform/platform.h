@@ -1,9 +1,11 @@
 // The one seam between Tavrel (and its pauser) and the operating system.
-// Behind it: platform_win32.cpp or platform_posix.cpp, chosen by the build;
+// Behind it, one file per concern and system, chosen by the build:
+// console_* (output, line input, code pages), keys_* (the pause's key),
+// process_* (children; on Windows Run_command), save_* (the data file's
+// save), pacing_* (precise short sleeps; the fuzz targets bring their own);
 // what needs no system call (the pause sequence, the status queries) in
-// platform_common.cpp; on POSIX, Run_command's stand-in for cmd in
-// interpreter_posix.cpp and Sleep_micros in sleep_posix.cpp (which the fuzz
-// build replaces). Paths and command lines cross as UTF-8 byte strings.
+// platform_common.cpp. On POSIX, Run_command is the cmd stand-in's, in
+// src/cmd_standin/. Paths and command lines cross as UTF-8 byte strings.
 #pragma once
 
 #include <cstddef>

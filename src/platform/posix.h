@@ -1,12 +1,52 @@
-// POSIX pieces of the operating-system layer (platform_posix.cpp) that the
-// command-interpreter stand-in and the pauser's POSIX file share.
+// POSIX pieces of the operating-system layer that the cmd stand-in and the
+// pauser's POSIX file share: reading a byte, starting and waiting for a
+// child, and the scoped restores around them.
 #pragma once
 
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+// Runs `undo` when the scope that holds it ends, on every way out. Made
+// only by the functions below, whose result is kept in a named variable.
+template <class Undo>
+struct [[nodiscard]] Scoped {
+  Undo undo;
+  ~Scoped() { undo(); }
+};
+template <class Undo>
+Scoped(Undo) -> Scoped<Undo>;
+
+// Sets the action of `sig` to `handler` (SIG_IGN, SIG_DFL or a function)
+// until the scope ends; then the action it had comes back.
+inline auto Set_action(int sig, void (*handler)(int)) {
+  struct sigaction next {};
+  struct sigaction old {};
+  next.sa_handler = handler;
+  sigemptyset(&next.sa_mask);
+  sigaction(sig, &next, &old);
+  return Scoped{[sig, old] { sigaction(sig, &old, nullptr); }};
+}
+
+// Blocks `signals` until the scope ends; then the mask it found comes back.
+inline auto Hold_signals(std::initializer_list<int> signals) {
+  sigset_t hold, old;
+  sigemptyset(&hold);
+  for (const int sig : signals) sigaddset(&hold, sig);
+  sigprocmask(SIG_BLOCK, &hold, &old);
+  return Scoped{[old] { sigprocmask(SIG_SETMASK, &old, nullptr); }};
+}
+
+// Closes the descriptor `fd` when the scope ends, unless it is -1.
+inline auto Closing(int fd) {
+  return Scoped{[fd] {
+    if (fd >= 0) close(fd);
+  }};
+}
 
 // Reads one byte from standard input, retrying after a signal. Returns the
 // byte, or -1 at the end of input, on an error, or when none came in time.
@@ -26,14 +66,9 @@ int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin = tru
 // ended it. -1 when it could not be waited for (then errno says why).
 int Wait_pid(pid_t pid);
 
-// Around a child that runs in our terminal: keep the terminal's attributes
-// and standard input's file flags, and put both back after it, whatever it
-// did to them (raw mode, O_NONBLOCK). Not nested.
-void Save_terminal();
-void Restore_terminal();
-
-// Ignores SIGINT and SIGQUIT, as system() does while a child runs in our
-// console: the keyboard's signals are for the child. `old` receives the two
-// actions for Restore_keyboard_signals.
-void Ignore_keyboard_signals(struct sigaction (&old)[2]);
-void Restore_keyboard_signals(const struct sigaction (&old)[2]);
+// Around a child that runs in our terminal, until the scope ends: SIGINT
+// and SIGQUIT are ignored (as system() does: the keyboard's signals are the
+// child's), and the terminal's attributes and standard input's file flags
+// are kept; then they come back, whatever the child did to them (raw mode,
+// O_NONBLOCK), and the two signals get their actions back. Not nested.
+Scoped<void (*)()> Around_child();

@@ -4,6 +4,10 @@
 
 #include <string>
 
+#ifndef _WIN32
+#include "pauser/signals.h"
+#endif
+
 namespace {
 
 TEST(PauserTexts, TellsHowTheProgramEnded) {

@@ -29,12 +29,7 @@ class Store : public In_temp_dir {
     COM_PATH = CON_PATH = COM_SETTINGS = "";
   }
   // Everything in the directory but the data file: temporary files left over.
-  std::vector<std::string> Others() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_))
-      if (e.path().filename() != DATA) names.push_back(e.path().filename().string());
-    return names;
-  }
+  std::vector<std::string> Others() { return Names_besides(dir_, DATA); }
 };
 
 TEST_F(Store, LoadTakesTheFirstThreeLines) {

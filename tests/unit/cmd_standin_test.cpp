@@ -1,4 +1,4 @@
-#include "platform/interpreter.h"
+#include "cmd_standin/cmd_standin.h"
 
 #include <gtest/gtest.h>
 

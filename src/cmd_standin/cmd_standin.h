@@ -1,9 +1,11 @@
-// The Linux stand-in for the Windows command interpreter (interpreter_posix.cpp):
-// the POSIX Run_command of platform.h takes "cls", "title ...", "pause",
-// "cmd /c ..." and "start ..." here, and never uses a shell. Not built for
-// Windows, where cmd itself runs them.
+// The Linux stand-in for the Windows command interpreter, behind the
+// Run_command of platform.h: "cls", "title ...", "pause", "cmd /c ..." and
+// "start ..." (interpreter.cpp), with new windows through tmux or a terminal
+// program (new_window.cpp). It never uses a shell. Built into the Linux
+// tavrel only; on Windows cmd itself runs these lines.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,3 +26,16 @@ inline constexpr const char* LAUNCHERS[] = {"xdg-terminal-exec", "x-terminal-emu
 // starting in `dir`. Element 0 is the launcher's bare name.
 std::vector<std::string> Window_command(std::string_view launcher, const std::string& title,
                                         const std::string& dir, std::vector<std::string> program);
+
+// Starts `args` (a launcher's command) without waiting: in a session of its
+// own, so that Ctrl+C or a closed terminal does not reach it, watched by an
+// intermediate child for half a second, so that no zombie stays. True
+// unless it failed within that time (no display there, say): then it opened
+// no window.
+bool Run_detached(const std::vector<std::string>& args);
+
+// Whether `path` is a regular file we may execute (links followed).
+bool Is_executable_file(const std::string& path);
+
+// The first executable file called `name` in the absolute folders of PATH.
+std::optional<std::string> Find_on_path(const std::string& name);

@@ -1,0 +1,130 @@
+// What cmd would do with the few command lines Tavrel hands it, done
+// without any shell: a name or a setting is never interpreted by anything.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "cmd_standin/cmd_standin.h"
+#include "platform/platform.h"
+#include "platform/posix.h"
+
+namespace {
+
+// cmd's status for a command it could not run.
+constexpr int NOT_RUN = 9009;
+
+// What follows `prefix` in `line`, when `line` begins with it.
+std::optional<std::string_view> After(std::string_view line, std::string_view prefix) {
+  if (line.substr(0, prefix.size()) != prefix) return std::nullopt;
+  return line.substr(prefix.size());
+}
+
+void Write_if_terminal(const std::string& bytes) {
+  if (isatty(STDOUT_FILENO)) Write_out(bytes);
+}
+
+// Runs a program in this console and waits for it, as system() does.
+// Returns its exit code (128 + the signal that ended it), -1 when it could
+// not be waited for (said on standard error), nothing when it could not start.
+std::optional<int> Run_child(const std::vector<std::string>& args, bool own_stdin = true) {
+  const auto around = Around_child();
+  pid_t pid = 0;
+  if (Spawn(args, pid, own_stdin) != 0) return std::nullopt;
+  const int code = Wait_pid(pid);
+  if (code < 0) std::cerr << "无法得知程序如何结束：" << std::strerror(errno) << '\n';
+  return code;
+}
+
+bool Is_set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// cmd /c LINE: LINE loses one pair of enclosing quotes, as cmd strips them.
+int Cmd(std::string_view line) {
+  if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+    line = line.substr(1, line.size() - 2);
+  const std::vector<std::string> fields = Split_fields(line);
+  if (const auto code = Run_child(fields)) return *code;
+  std::cerr << "无法启动程序：" << (fields.empty() ? "" : fields[0]) << '\n';
+  return NOT_RUN;
+}
+
+// start "TITLE" PROGRAM ARGS...: a new window where there is one, else this
+// console. Returns 0 once the program has been started.
+int Start(std::string_view line) {
+  std::vector<std::string> fields = Split_fields(line);
+  if (fields.size() < 2 || !Is_executable_file(fields[1])) {
+    std::cerr << "找不到程序，或它不可执行：" << (fields.size() < 2 ? "" : fields[1]) << '\n';
+    return 1;
+  }
+  const std::string title = fields[0];
+  std::vector<std::string> program(fields.begin() + 1, fields.end());
+  std::error_code ec;
+  const std::string dir = std::filesystem::current_path(ec).string();
+  // Launchers look a bare name up on PATH and may start elsewhere.
+  program[0] = (std::filesystem::path(dir) / program[0]).lexically_normal().string();
+  // Each way that fails at once has opened nothing: the next one is tried.
+  if (Is_set("TMUX")) {
+    if (const auto tmux = Find_on_path("tmux")) {
+      std::vector<std::string> argv = Window_command("tmux", title, dir, program);
+      argv[0] = *tmux;
+      if (Run_child(argv, false) == 0) return 0;
+    }
+  }
+  if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
+    for (const char* launcher : LAUNCHERS) {
+      const auto found = Find_on_path(launcher);
+      if (!found) continue;
+      std::vector<std::string> argv = Window_command(launcher, title, dir, program);
+      argv[0] = *found;
+      if (Run_detached(argv)) return 0;
+    }
+  }
+  return Run_child(program).has_value() ? 0 : 1;
+}
+
+}  // namespace
+
+int Run_command(const std::string& line) {
+  std::cout.flush();
+  if (line == "cls") {
+    Write_if_terminal("\x1b[H\x1b[2J\x1b[3J");
+    return 0;
+  }
+  if (const auto title = After(line, "title ")) {
+    Write_if_terminal("\x1b]0;" + std::string(*title) + "\a");
+    return 0;
+  }
+  if (line == "pause") {
+    Pause_for_key();
+    return 0;
+  }
+  if (const auto rest = After(line, "cmd /c ")) return Cmd(*rest);
+  if (const auto rest = After(line, "start ")) return Start(*rest);
+  std::cerr << "无法识别的命令：" << line << '\n';
+  return NOT_RUN;
+}
+
+std::vector<std::string> Split_fields(std::string_view line) {
+  std::vector<std::string> fields;
+  bool in_field = false, quoted = false;
+  for (const char c : line) {
+    if (!quoted && (c == ' ' || c == '\t')) {
+      in_field = false;
+      continue;
+    }
+    if (!in_field) fields.emplace_back();
+    in_field = true;
+    if (c == '"')
+      quoted = !quoted;
+    else
+      fields.back().push_back(c);
+  }
+  return fields;
+}

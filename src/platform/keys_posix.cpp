@@ -1,0 +1,93 @@
+// The pause's key on a POSIX terminal: raw mode for one key, and the
+// terminal given back whatever signal comes meanwhile.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <iterator>
+
+#include "platform/platform.h"
+#include "platform/posix.h"
+
+namespace {
+
+// The pause's terminal settings: as they were, and without echo and Enter.
+termios cooked, raw;
+
+// A signal from the keyboard (or a closed terminal) at the pause gives the
+// terminal back first; it then acts as it would have. After Ctrl+Z and fg
+// the pause goes on waiting for its key.
+void Restore_and_act(int sig) {
+  const int saved_errno = errno;
+  tcsetattr(STDIN_FILENO, TCSANOW, &cooked);
+  struct sigaction dfl {};
+  struct sigaction mine {};
+  dfl.sa_handler = SIG_DFL;
+  sigaction(sig, &dfl, &mine);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, sig);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  raise(sig);  // ends the process, or stops it until SIGCONT
+  sigaction(sig, &mine, nullptr);
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  errno = saved_errno;
+}
+
+constexpr int PAUSE_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
+
+// One key, without echo and without waiting for Enter: one byte, one UTF-8
+// character, or one escape sequence (arrows, function keys). What was typed
+// after it stays for the next read, as at a Windows console.
+void Read_key() {
+  if (tcgetattr(STDIN_FILENO, &cooked) != 0) return;
+  struct sigaction old[std::size(PAUSE_SIGNALS)];
+  struct sigaction handler {};
+  handler.sa_handler = Restore_and_act;
+  sigemptyset(&handler.sa_mask);
+  for (std::size_t i = 0; i < std::size(PAUSE_SIGNALS); ++i) {
+    sigaction(PAUSE_SIGNALS[i], nullptr, &old[i]);
+    // A signal ignored when the pause begins (by whoever started us) stays
+    // ignored.
+    if (old[i].sa_handler != SIG_IGN) sigaction(PAUSE_SIGNALS[i], &handler, nullptr);
+  }
+  raw = cooked;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  const int c = Read_byte();
+  // The rest of the key, if it comes within 100 ms.
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 1;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  if (c == 0x1B) {
+    // ESC [ parameters final, or ESC O letter; else Esc alone or Alt+key.
+    const int second = Read_byte();
+    if (second == '[') {
+      for (int b = Read_byte(); b >= 0 && !(b >= 0x40 && b <= 0x7E); b = Read_byte()) {
+      }
+    } else if (second == 'O') {
+      Read_byte();
+    }
+  } else if (c >= 0xC0) {
+    for (int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1; more > 0; --more) {
+      const int b = Read_byte();
+      if (b < 0 || (b & 0xC0) != 0x80) break;
+    }
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &cooked);
+  for (std::size_t i = 0; i < std::size(PAUSE_SIGNALS); ++i)
+    sigaction(PAUSE_SIGNALS[i], &old[i], nullptr);
+}
+
+}  // namespace
+
+void Drop_typed_keys() {
+  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+void Wait_for_key() {
+  if (isatty(STDIN_FILENO)) Read_key();
+}

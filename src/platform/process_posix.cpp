@@ -1,0 +1,107 @@
+// Starting a child, waiting for it, and the terminal around it, on POSIX.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "platform/platform.h"
+#include "platform/posix.h"
+
+namespace {
+
+// Around_child's keep: the terminal's attributes and standard input's file
+// flags, and the keyboard signals' actions.
+termios kept_terminal;
+bool terminal_kept = false;
+int kept_flags = -1;
+struct sigaction kept_int, kept_quit;
+
+void Put_back() {
+  if (terminal_kept) {
+    // Should the child have left us outside the foreground, setting the
+    // terminal must not stop us.
+    const auto ttou = Set_action(SIGTTOU, SIG_IGN);
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &kept_terminal);
+  }
+  if (kept_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept_flags);
+  sigaction(SIGINT, &kept_int, nullptr);
+  sigaction(SIGQUIT, &kept_quit, nullptr);
+}
+
+// The child's side of Spawn: never returns. Why its exec failed goes back
+// through `report`, which a successful exec closes.
+[[noreturn]] void Become(char* const argv[], int report, bool own_stdin, bool search) {
+  // A real fork, not vfork: the program starts in an address space of its
+  // own, so its peak memory is not ours.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGQUIT, SIG_DFL);
+  int error = 0;
+  if (!own_stdin) {
+    const int null = open("/dev/null", O_RDONLY);
+    if (null < 0 || dup2(null, STDIN_FILENO) < 0) error = errno;
+  }
+  if (error == 0) {
+    if (search)
+      execvp(argv[0], argv);
+    else
+      execv(argv[0], argv);
+    error = errno;
+  }
+  while (write(report, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  _exit(127);
+}
+
+}  // namespace
+
+// Programs find their libraries by other means here.
+void Use_compiler_folder(const std::string&) {}
+
+int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin, bool search) {
+  if (args.empty()) return ENOENT;
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return errno;
+  const auto reader = Closing(report[0]);
+  {
+    // Ours goes before the read, so the read ends when the exec closes the
+    // child's.
+    const auto writer = Closing(report[1]);
+    pid = fork();
+    if (pid < 0) return errno;
+    if (pid == 0) Become(argv.data(), report[1], own_stdin, search);
+  }
+  int error = 0;
+  ssize_t n;
+  do n = read(report[0], &error, sizeof error);
+  while (n < 0 && errno == EINTR);
+  if (n != sizeof error) return 0;
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return error;
+}
+
+int Wait_pid(pid_t pid) {
+  int status = 0;
+  pid_t r;
+  do r = waitpid(pid, &status, 0);
+  while (r < 0 && errno == EINTR);
+  if (r < 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+Scoped<void (*)()> Around_child() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &kept_int);
+  sigaction(SIGQUIT, &ignore, &kept_quit);
+  terminal_kept = tcgetattr(STDIN_FILENO, &kept_terminal) == 0;
+  kept_flags = fcntl(STDIN_FILENO, F_GETFL);
+  return Scoped<void (*)()>{Put_back};
+}

@@ -1,0 +1,76 @@
+// Command lines through cmd, and the environment its children inherit.
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "platform/platform.h"
+#include "platform/win32.h"
+
+namespace {
+
+// Runs `line` as cmd's own command line and waits for it.
+int Run_interpreter(std::wstring line) {
+  const wchar_t* named = _wgetenv(L"ComSpec");
+  std::wstring cmd;
+  if (named != nullptr && *named != L'\0') {
+    cmd = named;
+  } else {
+    wchar_t system[MAX_PATH + 1];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) return -1;
+    cmd = std::wstring(system, n) + L"\\cmd.exe";
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  // As with system(): the console and the standard handles are cmd's too.
+  if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                      &pi))
+    return -1;
+  CloseHandle(pi.hThread);
+  DWORD code = 0;
+  const bool waited = WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                      GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  return waited ? static_cast<int>(code) : -1;
+}
+
+}  // namespace
+
+void Use_compiler_folder(const std::string& com_path) {
+  static const std::wstring found = [] {
+    const DWORD n = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(n, L'\0');
+    const DWORD got = n == 0 ? 0 : GetEnvironmentVariableW(L"PATH", path.data(), n);
+    path.resize(got < n ? got : 0);
+    return path;
+  }();
+  std::filesystem::path compiler;
+  std::error_code ec;
+  if (!To_path(com_path, compiler)) return;
+  std::wstring folder = std::filesystem::absolute(compiler, ec).parent_path().wstring();
+  if (ec || folder.empty()) return;
+  // A ';' in the folder's name would split the entry.
+  if (folder.find(L';') != std::wstring::npos) folder = L'"' + folder + L'"';
+  const std::wstring path = found.empty() ? folder : folder + L";" + found;
+  // Both the C runtime's copy, which _wsystem hands on, and the process's own.
+  _wputenv_s(L"PATH", path.c_str());
+  SetEnvironmentVariableW(L"PATH", path.c_str());
+}
+
+int Run_command(const std::string& line) {
+  std::cout.flush();
+  std::wstring wide;
+  if (!Widen(line, wide)) {
+    // Only a hand-edited data file gets such bytes into a command.
+    std::cerr << "命令行不是有效的 UTF-8 文本，无法执行：" << line << '\n';
+    return -1;
+  }
+  // _wsystem would hand the line to a second cmd, whose parse drops the
+  // quotes around the compile line's paths and then reads '&' and '^' there.
+  if (line.rfind("cmd /c ", 0) != 0) return _wsystem(wide.c_str());
+  return Run_interpreter(wide);
+}

@@ -1,0 +1,63 @@
+// The data file's save on POSIX: a temporary file moved over the old one.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/posix.h"
+
+namespace {
+
+// The umask, which can only be read by setting it.
+mode_t Current_umask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+bool Write_all(int fd, const std::string& bytes) {
+  // A file-size limit must fail the write, not kill the program before it
+  // can keep the old file.
+  const auto xfsz = Set_action(SIGXFSZ, SIG_IGN);
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0)
+      done += static_cast<std::size_t>(n);
+    else if (n == 0 || errno != EINTR)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool To_path(const std::string& utf8, std::filesystem::path& path) {
+  if (utf8.find('\0') != std::string::npos) return false;
+  path = utf8;
+  return true;
+}
+
+bool Replace_file(const std::string& path, const std::string& bytes) {
+  // Held until the file is in place or cleaned up, so that no kill from the
+  // keyboard or a closed terminal leaves a temporary file behind.
+  const auto held = Hold_signals({SIGINT, SIGTERM, SIGHUP});
+  // A name nobody can foresee, created only if nothing (not even a link)
+  // stands there; mkstemp's 0600 widened to what the umask allows.
+  std::string tmp = path + ".XXXXXX.tmp";
+  const int fd = mkostemps(tmp.data(), 4, O_CLOEXEC);
+  if (fd < 0) return false;
+  fchmod(fd, 0666 & ~Current_umask());
+  bool ok = Write_all(fd, bytes);
+  ok = fsync(fd) == 0 && ok;
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(tmp.c_str());
+  return ok;
+}
+
+// No such attribute here: a leading dot would be another name.
+void Mark_hidden(const std::string& /*path*/) {}

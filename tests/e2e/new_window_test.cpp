@@ -1,0 +1,109 @@
+// New windows: a private tmux server, and a stand-in xterm on PATH.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/shared.h"
+#include "files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A working directory holding a.cpp and a data file; the input runs it.
+Launch Prepared(const std::string& data) {
+  Launch launch;
+  launch.argv = {TAVREL_BIN};
+  const std::string root = Make_test_dir();
+  // A shell between Tavrel and the program would trip over this name, and
+  // tmux would run or expand its formats.
+  launch.dir = root + "/my work;$(x) #H #(touch pwned)";
+  fs::create_directory(launch.dir);
+  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(launch.dir) / DATA, With_doubles(data, LINUX));
+  launch.input = "1\na.cpp\n1\n3\n";
+  return launch;
+}
+
+TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
+  const std::string tmux = "/usr/bin/tmux";
+  NEED_FILE(tmux);
+  Launch launch = Prepared(CC_DATA);
+  const std::string server = "tavrel-e2e-" + std::to_string(getpid());
+  const auto tool = [&](const std::vector<std::string>& args) {
+    Launch t;
+    t.argv = {tmux, "-L", server, "-f", "/dev/null"};
+    t.argv.insert(t.argv.end(), args.begin(), args.end());
+    t.dir = fs::path(launch.dir).parent_path().string();
+    return Run_program(t).out;
+  };
+  tool({"new-session", "-d", "-s", "t", "sleep", "600"});
+  tool({"set-option", "-g", "remain-on-exit", "on"});
+  std::string socket = tool({"display-message", "-p", "-t", "t", "#{socket_path}"});
+  ASSERT_FALSE(socket.empty());
+  socket.pop_back();
+  launch.env = {"TMUX=" + socket + ",1,0"};
+  const Outcome o = Run_program(launch);
+  const std::string expected_log = With_doubles(CC_LOG + "program\n", LINUX);
+  const std::string log = Wait_for_log(fs::path(launch.dir) / "fake.log", expected_log.size());
+  const std::string windows = tool({"list-windows", "-t", "t", "-F", "#{window_name}"});
+  tool({"kill-server"});
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
+  EXPECT_EQ(log, expected_log);
+  EXPECT_NE(windows.find("a.cpp\n"), std::string::npos) << windows;
+  EXPECT_FALSE(fs::exists(fs::path(launch.dir).parent_path() / "pwned"));
+  EXPECT_FALSE(fs::exists(fs::path(launch.dir) / "pwned"));
+  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
+}
+
+// A stand-in terminal on PATH: one that opens its window and stays until
+// the test has seen Tavrel end (a Tavrel that waited for it would hang),
+// and one that finds no display and fails at once.
+struct Display {
+  const char* name;
+  std::string xterm;  // the script
+  std::string runs;   // what the doubles record after the compiler
+  std::string xterm_log;
+};
+
+const Display DISPLAYS[] = {
+    {"OpensAWindow",
+     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
+     "for i in $(/usr/bin/seq 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
+     "/bin/sleep 0.1; done\n",
+     "pauser <a.exe>\nprogram\n", "<-e><{PAUSER}><a.exe>"},
+    {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
+     "pauser <a.exe>\nprogram\n", ""},
+};
+
+void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
+
+class NewWindowWithDisplay : public ::testing::TestWithParam<Display> {};
+
+TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
+  const Display& d = GetParam();
+  Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
+  const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
+  fs::create_directory(bin);
+  Write_file(bin / "xterm", "#!/bin/sh\n" + d.xterm);
+  fs::permissions(bin / "xterm", fs::perms::owner_all);
+  launch.env = {"DISPLAY=:99", "PATH=" + bin.string()};
+  launch.deadline = 30;
+  const Outcome o = Run_program(launch);
+  Write_file(fs::path(launch.dir) / "window-closed", "");
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
+  const std::string log = With_doubles(CC_LOG + d.runs, LINUX);
+  EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"), With_doubles(d.xterm_log, LINUX));
+  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, NewWindowWithDisplay, ::testing::ValuesIn(DISPLAYS),
+                         [](const ::testing::TestParamInfo<Display>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace

@@ -1,0 +1,112 @@
+// tavrel-pauser run the way Tavrel runs it, on Linux and as
+// tavrel-pauser.exe under Wine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/shared.h"
+#include "files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Paused {
+  const char* name;
+  std::vector<std::string> args;  // after the pauser's own name
+  std::vector<std::string> env;
+  std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
+  int status, wine_status;
+  std::string log;
+  std::string wine_ended = "";      // how Windows tells the end, where it differs
+  double min_mib = 0, max_mib = 0;  // the peak memory shown on Linux, when given
+};
+
+const Paused PAUSED[] = {
+    {"PrintsAndReturnsThree",
+     {"{PROGRAM}", "a b", "\"q\"", "中文", ""},
+     {"FAKE_SAY=你好，世界", "FAKE_EXIT=3"},
+     "你好，世界\n" + Summary("程序已结束，返回值：3{HEX}"),
+     3,
+     3,
+     "program <a b> <\"q\"> <中文> <>\n"},
+    {"Crashes",
+     {"{PROGRAM}"},
+     {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
+     Summary("程序被信号终止：11（SIGSEGV，段错误）"),
+     128 + 11,
+     0xC0000005 & 0xFF,
+     "program\n",
+     "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+    // The program's own peak, not the pauser's: a static program far
+    // smaller than the pauser, and one that touches 40 MiB.
+    {"SmallProgramsOwnPeak",
+     {"{PROGRAM}"},
+     {},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\n",
+     "程序已结束，返回值：0（0x00000000）",
+     0.5,
+     2},
+    {"BigProgramsOwnPeak",
+     {"{PROGRAM}"},
+     {"FAKE_TOUCH_MIB=40"},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\n",
+     "程序已结束，返回值：0（0x00000000）",
+     38,
+     45},
+    {"MissingProgram",
+     {"nosuch"},
+     {},
+     "找不到要运行的程序：nosuch\n" + PAUSE,
+     127,
+     9009 & 0xFF,
+     ""},
+};
+
+void PrintTo(const Paused& p, std::ostream* os) { *os << p.name; }
+
+class Pauser : public ::testing::TestWithParam<std::tuple<Paused, Target>> {};
+
+TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
+  const auto& [c, target] = GetParam();
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
+  for (const std::string& a : c.args) launch.argv.push_back(With_doubles(a, target));
+  launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
+  const std::string root = Make_test_dir();
+  launch.dir = root + "/cwd";
+  fs::create_directory(launch.dir);
+  const Outcome o = Run_program(launch);
+  std::string out = c.out;
+  if (target == WINE && !c.wine_ended.empty()) out = Summary(c.wine_ended);
+  Replace_all(out, "{HEX}", target == WINE ? "（0x00000003）" : "");
+  EXPECT_EQ(Without_figures(o.out), For_target(out, target, false));
+  EXPECT_EQ(o.status, target == LINUX ? c.status : c.wine_status) << o.err;
+  if (target == LINUX) {
+    EXPECT_EQ(o.err, "");
+  }
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"), c.log);
+  std::smatch peak;
+  if (target == LINUX && c.max_mib > 0 && !TAVREL_SANITIZED &&
+      std::regex_search(o.out, peak, std::regex("峰值内存：([0-9.]+) MiB"))) {
+    const double mib = std::stod(peak[1]);
+    EXPECT_TRUE(mib >= c.min_mib && mib <= c.max_mib) << mib << " MiB";
+  }
+  if (!HasFailure()) fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ours, Pauser,
+                         ::testing::Combine(::testing::ValuesIn(PAUSED),
+                                            ::testing::Values(LINUX, WINE)),
+                         Name<Paused>);
+
+}  // namespace

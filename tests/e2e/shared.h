@@ -1,0 +1,109 @@
+// What the end-to-end suites share: the program's texts as a transcript
+// shows them, the two targets, and the helpers that fit a text or a run to
+// a target.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/harness.h"
+
+enum Target { LINUX, WINE };
+
+// Skips a test that cannot run here, with the true reason; with CI set, a
+// missing tool fails it instead, so that nothing passes by not running.
+#define NEED(ready, reason, tool_missing)                                     \
+  do {                                                                        \
+    if (!(ready)) {                                                           \
+      if ((tool_missing) && std::getenv("CI") != nullptr) FAIL() << (reason); \
+      GTEST_SKIP() << (reason);                                               \
+    }                                                                         \
+  } while (0)
+#define NEED_WINE() NEED(*TAVREL_WINE != '\0', TAVREL_WINE_ABSENT, TAVREL_WINE_TOOL_MISSING)
+#define NEED_FILE(path) \
+  NEED(std::filesystem::exists(path), std::string(path) + " is not installed", true)
+
+inline const std::string RULE = std::string(100, '-') + "\n";
+inline const std::string MENU =
+    std::string(43, ' ') + "C++ Tavrel\n" + RULE + "1. 运行代码\n2. 设置\n3. 保存并退出\n\n";
+inline const std::string SETTINGS = std::string(39, ' ') + "C++ Tavrel -- 设置\n" + RULE +
+                                    "1. 修改编译器（g++.exe）路径\n2. 修改 ConsolePauser 路径\n"
+                                    "3. 修改编译选项\n4. 程序信息\n5. 返回\n\n";
+inline const std::string BAD = "输入不合法，请重新输入。\n";
+inline const std::string BYE = "将在 3s 内退出……\n";
+inline const std::string UNSAVED = "保存设置失败！\n";
+inline const std::string PAUSE = "请按任意键继续. . .\n";
+inline const std::string INFO =
+    "作者：Tavrel 开发组\n介绍：超轻量 C++ Tavrel\n版本：Alpha 1.0\n"
+    "发布时间：2025/10/3\n\n" +
+    PAUSE;
+inline const char* const DATA = "tavrel_data.qv";
+
+// The run-code operation's texts.
+inline const std::string ASK = "请输入 C++ 文件的完整路径：\n";
+inline const std::string INVALID = "路径无效或文件不合法！请重新输入。\n";
+inline const std::string NO_CC = "编译器路径无效！请重新设置。\n\n" + PAUSE;
+inline const std::string AUTO = "未找到对应程序的 exe 文件，自动为你编译。\n正在编译……\n";
+inline const std::string ASK_COMPILE = "是否需要编译？（0/1）\n";
+inline const std::string COMPILING = "正在编译……\n";
+inline const std::string SKIP_COMPILE = "跳过编译。\n\n";
+inline const std::string FAILED = "编译失败！\n\n" + PAUSE;
+inline const std::string COMPILED = "编译成功！\n\n";
+inline const std::string ASK_RUN = "是否需要运行？（0/1）\n";
+inline const std::string SKIP_RUN = "跳过运行。\n\n" + PAUSE;
+inline const std::string DIRECT = "ConsolePauser 路径无效。即将直接启动程序。\n";
+inline const std::string VIA = "正在通过 ConsolePauser 启动程序……\n";
+inline const std::string STARTED = "启动成功！\n\n" + PAUSE;
+// What Wine's start says before it fails stands where the placeholder is.
+inline const std::string NOT_STARTED = "{START_ERROR}启动失败！\n\n" + PAUSE;
+
+// What tavrel-pauser prints after a program that ended as `ended` says.
+inline std::string Summary(const std::string& ended) {
+  return "\n" + std::string(40, '-') + "\n" + ended + "\n运行时间：T 秒\n峰值内存：M MiB\n" + PAUSE;
+}
+
+// Placeholders in data files and records: the doubles' paths.
+inline const std::string CC_DATA = "{CC}\r\n\r\n-O2 -Wall";
+inline const std::pair<std::string, std::string> SOURCE{"a.cpp", "int main() {}\n"};
+inline const std::string CC_LOG =
+    "raw [\"{CC}\" -O2 -Wall -g -o \"a.exe\" \"a.cpp\"]\n"
+    "compiler <-O2> <-Wall> <-g> <-o> <a.exe> <a.cpp>\n";
+
+void Replace_all(std::string& s, const std::string& from, const std::string& to);
+
+// A transcript as `target` shows it: Wine's cmd has its own pause prompt
+// (unless `cmd_pause` is false: the pauses are ours, not the interpreter's)
+// and the C runtime's text mode ends every line in CR LF. What a program
+// shows in a window of its own stands between {here} and {/here}: on Linux,
+// without a display, the window is this console.
+std::string For_target(std::string s, Target target, bool cmd_pause = true);
+
+// Wine's name for an absolute Linux path.
+std::string Windows_path(std::string path);
+
+// The doubles' paths in place of {CC}, {ODD_CC}, {PAUSER}, {SPACED_PAUSER},
+// {PROGRAM} and {TAVREL_PAUSER}; records of the raw command line ("raw [")
+// are kept on Windows only.
+std::string With_doubles(const std::string& s, Target target);
+
+// The pauser's figures vary from run to run: T seconds, M MiB.
+std::string Without_figures(const std::string& s);
+
+// A program started in a new window under Wine runs on after Tavrel: its
+// record is waited for, up to 10 s, until it holds `size` bytes.
+std::string Wait_for_log(const std::filesystem::path& log, std::size_t size);
+
+// Runs the Linux program, or the Windows one under Wine in the run's prefix.
+Launch Starting(Target target, const char* linux_program, const char* windows_program);
+
+// A parameterised test's name: the case's, then _Linux or _Wine.
+template <class Case>
+std::string Name(const ::testing::TestParamInfo<std::tuple<Case, Target>>& info) {
+  return std::string(std::get<0>(info.param).name) +
+         (std::get<1>(info.param) == LINUX ? "_Linux" : "_Wine");
+}

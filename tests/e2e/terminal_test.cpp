@@ -1,0 +1,293 @@
+// Tavrel and the pauser on a pseudo-terminal, on Linux and as .exe files
+// under Wine: what only a terminal or a console shows.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "child.h"
+#include "e2e/shared.h"
+#include "files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Tavrel and the pauser on a pseudo-terminal: what only a terminal shows,
+// and under Wine what only a real console does (line input, whole
+// characters, the console's own cls, title and pause).
+struct Terminal_output {
+  std::string text;  // as the terminal got it, CR dropped
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::size_t>>
+      arrivals;  // size after
+};
+
+// The text a reader sees: escape sequences dropped, except that Wine's
+// "cursor right" stands for the blanks it skips.
+std::string Plain(const std::string& raw) {
+  std::string s;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\x1b' || i + 1 == raw.size()) {
+      s += raw[i];
+    } else if (raw[i + 1] == ']') {  // OSC ... BEL
+      i = std::min(raw.find('\a', i), raw.size() - 1);
+    } else if (raw[i + 1] == '[') {  // CSI parameters final
+      std::size_t j = i + 2;
+      while (j < raw.size() && !(raw[j] >= 0x40 && raw[j] <= 0x7E)) ++j;
+      if (j < raw.size() && raw[j] == 'C')
+        s.append(static_cast<std::size_t>(std::max(1, std::atoi(raw.c_str() + i + 2))), ' ');
+      i = j;
+    }
+  }
+  return s;
+}
+
+// Reads until `needle` has arrived in the plain text after `from`, or
+// `limit` has passed: false then, or at the end of the output.
+bool Read_until(int fd, Terminal_output& out, const std::string& needle, std::size_t from = 0,
+                std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  using std::chrono::steady_clock;
+  const auto deadline = steady_clock::now() + limit;
+  while (Plain(out.text).find(needle, from) == std::string::npos) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 100))) <= 0) {
+      if (left.count() <= 0) return false;
+      continue;
+    }
+    char buf[256];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) return false;
+    for (ssize_t i = 0; i < n; ++i)
+      if (buf[i] != '\r') out.text += buf[i];
+    out.arrivals.emplace_back(steady_clock::now(), out.text.size());
+  }
+  return true;
+}
+
+// When the text first held `size` bytes.
+std::chrono::steady_clock::time_point Arrived(const Terminal_output& out, std::size_t size) {
+  for (const auto& [when, had] : out.arrivals)
+    if (had >= size) return when;
+  return {};
+}
+
+// Starts a program on a new pseudo-terminal of 120 columns, in `dir`.
+// A `raw` terminal is so from the start, as Wine's console sets it once it
+// reads: keys typed ahead then reach it as typed (Enter as CR). Otherwise
+// Ctrl+C is the terminal's signal, which Wine hands on as Ctrl+C.
+pid_t Start_on_terminal(const Launch& launch, bool raw, int& fd) {
+  winsize size{};
+  size.ws_col = 120;
+  size.ws_row = 40;
+  int tty = -1;
+  if (openpty(&fd, &tty, nullptr, nullptr, &size) != 0) return -1;
+  // What reaches the terminal comes through standard output.
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t pid = Start_child(launch.argv, launch.dir, tty, tty, null, [&] {
+    close(fd);
+    if (tty > STDERR_FILENO) close(tty);
+    if (setsid() < 0 || ioctl(STDIN_FILENO, TIOCSCTTY, 0) < 0) _exit(126);
+    for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
+    termios t{};
+    if (raw && tcgetattr(STDIN_FILENO, &t) == 0) {
+      cfmakeraw(&t);
+      tcsetattr(STDIN_FILENO, TCSANOW, &t);
+    }
+  });
+  close(tty);
+  if (null >= 0) close(null);
+  return pid;
+}
+
+class Terminal : public ::testing::TestWithParam<Target> {};
+
+TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
+  const Target target = GetParam();
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
+  launch.dir = Make_test_dir();
+  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, target));
+  // The program spoils the terminal, then sends Ctrl+C's signal (Linux).
+  launch.env.push_back("FAKE_TERMINAL=1");
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, target == WINE, fd);
+  ASSERT_GE(pid, 0);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << out.text;
+  EXPECT_NE(out.text.find("\x1b]0;Tavrel\a"), std::string::npos);
+  EXPECT_NE(out.text.find(target == LINUX ? "\x1b[H\x1b[2J\x1b[3J" : "\x1b[H"), std::string::npos);
+  // The settings page's items come one by one, 1 ms a byte at least: 111
+  // ms from the first (修) to the last (回) of 112 bytes.
+  const std::size_t menu = out.text.size();
+  ASSERT_EQ(write(fd, "2\r", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n")) << Plain(out.text);
+  const std::size_t first = out.text.find("修", menu), last = out.text.find("回", first) + 3;
+  EXPECT_GE(Arrived(out, last) - Arrived(out, first + 1), std::chrono::milliseconds(111));
+  std::size_t reads = 0;
+  for (const auto& [when, had] : out.arrivals) reads += had > first && had < last;
+  EXPECT_GE(reads, 10u) << "not shown character by character";
+
+  // The information page's pause holds until a key comes.
+  ASSERT_EQ(write(fd, "4\r", 2), 2);
+  const std::string prompt = target == LINUX ? PAUSE.substr(0, PAUSE.size() - 1) : "continue...";
+  ASSERT_TRUE(Read_until(fd, out, prompt));
+  std::size_t paused = Plain(out.text).size();
+  EXPECT_FALSE(Read_until(fd, out, "1. 修改", paused, std::chrono::milliseconds(300)))
+      << "went on past the pause without a key";
+
+  // One key, Delete (ESC [ 3 ~; Wine's cmd takes it for several): what
+  // follows it is the settings menu's next answer.
+  const std::string key = target == LINUX ? "\x1b[3~" : "x";
+  ASSERT_EQ(write(fd, (key + "5\r").data(), key.size() + 2), static_cast<ssize_t>(key.size() + 2));
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused)) << Plain(out.text).substr(paused);
+  paused = Plain(out.text).size();
+
+  if (target == LINUX) {
+    // A program in this terminal that leaves it raw and non-blocking, and
+    // Ctrl+C meant for it: Tavrel lives on, and its terminal is as it was.
+    ASSERT_EQ(write(fd, "1\r", 2), 2);
+    ASSERT_TRUE(Read_until(fd, out, ASK, paused));
+    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK), std::string::npos);
+    ASSERT_EQ(write(fd, "a.cpp\r1\r", 8), 8);
+    ASSERT_TRUE(Read_until(fd, out, STARTED.substr(0, STARTED.size() - 1), paused));
+    EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"),
+              With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
+    paused = Plain(out.text).size();
+    ASSERT_EQ(write(fd, "x", 1), 1);
+    ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+    EXPECT_FALSE(Read_until(fd, out, BYE, paused, std::chrono::milliseconds(300)))
+        << "left without being asked";
+    paused = Plain(out.text).size();
+  }
+
+  // A Chinese path typed into an editor is stored as its UTF-8 bytes.
+  ASSERT_EQ(write(fd, "2\r1\r", 4), 4);
+  ASSERT_TRUE(Read_until(fd, out, "请输入新编译器路径：", paused));
+  const std::string typed = "C:\\编译器\\g++.exe\r";
+  ASSERT_EQ(write(fd, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ASSERT_TRUE(Read_until(fd, out, "设置成功！", paused));
+  ASSERT_TRUE(Read_until(fd, out, prompt, paused));
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n", Plain(out.text).find("设置成功！", paused)));
+  paused = Plain(out.text).size();
+  ASSERT_EQ(write(fd, "5\r", 2), 2);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n", paused));
+  ASSERT_EQ(write(fd, "3\r", 2), 2);
+  EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1), paused));
+  int status = -1;
+  waitpid(pid, &status, 0);
+  if (target == LINUX) {
+    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + BYE.substr(0, BYE.size() - 1)),
+              std::string::npos);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
+  }
+  close(fd);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), "C:\\编译器\\g++.exe\r\n\r\n-O2 -Wall");
+  if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
+  const Target target = GetParam();
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
+  launch.argv.push_back(With_doubles("{PROGRAM}", target));
+  launch.dir = Make_test_dir();
+  launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=1500"});
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, false, fd);
+  ASSERT_GE(pid, 0);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, "ready"));
+  // Keys typed while the program runs are dropped (Linux: a terminal drops
+  // them, where Wine's console hands them to the next read). Under Wine,
+  // then Ctrl+C: the program's, not ours. (A terminal's Ctrl+C would drop
+  // the typed keys itself.)
+  ASSERT_EQ(write(fd, "abc\r", 4), 4);
+  if (target == WINE) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(write(fd, "\x03", 1), 1);
+  }
+  ASSERT_TRUE(Read_until(fd, out, "峰值内存：")) << Plain(out.text);
+  const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
+  ASSERT_TRUE(Read_until(fd, out, prompt));
+  if (target == LINUX) {
+    const std::size_t paused = Plain(out.text).size();
+    EXPECT_FALSE(Read_until(fd, out, "\n", paused, std::chrono::milliseconds(300)))
+        << "did not wait for a key";
+  }
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  int status = -1;
+  for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  close(fd);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+// What a program sees of its console's code pages: the same started
+// directly, through the pauser, and after Tavrel has left.
+TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
+  if (GetParam() == LINUX) GTEST_SKIP() << "code pages belong to a Windows console";
+  NEED_WINE();
+  const std::string probe = With_doubles("{PROGRAM}", WINE);
+  Launch launch = Starting(WINE, "", "cmd");
+  launch.argv.insert(launch.argv.end(),
+                     {"/c", probe + " & " + Windows_path(TAVREL_WIN_PAUSER) + " " + probe + " & " +
+                                Windows_path(TAVREL_EXE) + " & " + probe});
+  launch.env.push_back("FAKE_CODE_PAGES=1");
+  launch.dir = Make_test_dir();
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, true, fd);
+  ASSERT_GE(pid, 0);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << Plain(out.text);
+  ASSERT_EQ(write(fd, "3\r", 2), 2);
+  const std::size_t left = Plain(out.text).size();
+  ASSERT_TRUE(Read_until(fd, out, "code pages", left)) << Plain(out.text);
+  ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", left)));
+  int status = -1;
+  waitpid(pid, &status, 0);
+  close(fd);
+  static const std::regex line("code pages [0-9]+ [0-9]+");
+  const std::string text = Plain(out.text);
+  std::vector<std::string> seen;
+  for (std::sregex_iterator i(text.begin(), text.end(), line), end; i != end; ++i)
+    seen.push_back(i->str());
+  ASSERT_EQ(seen.size(), 3u) << text;
+  EXPECT_EQ(seen[1], seen[0]) << "through the pauser";
+  EXPECT_EQ(seen[2], seen[0]) << "after Tavrel";
+  if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, Terminal, ::testing::Values(LINUX, WINE),
+                         [](const ::testing::TestParamInfo<Target>& info) {
+                           return std::string(info.param == LINUX ? "Linux" : "Wine");
+                         });
+
+}  // namespace

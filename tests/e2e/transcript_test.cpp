@@ -1,0 +1,336 @@
+// Whole transcripts of the real program, on Linux and as tavrel.exe under
+// Wine, with the doubles for the compiler, the program and the pauser.
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/shared.h"
+#include "files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Com(const std::string& shown) {
+  return "当前编译器路径：" + shown + "\n请输入新编译器路径：\n设置成功！\n\n" + PAUSE;
+}
+std::string Con(const std::string& shown) {
+  return "当前 ConsolePauser 路径：" + shown + "\n请输入新 ConsolePauser 路径：\n设置成功！\n\n" +
+         PAUSE;
+}
+std::string Opts(const std::string& shown) {
+  return "当前编译选项：" + shown + "\n请输入新编译选项：\n设置成功！\n\n" + PAUSE;
+}
+
+struct Session {
+  std::string input;
+  std::string transcript;  // as on Linux; see For_target
+  int status = 0;
+};
+
+struct Scenario {
+  const char* name = "";
+  std::vector<Session> sessions = {};  // one start of the program each, in one directory
+  std::optional<std::string> data_before = std::nullopt, data_after = std::nullopt;
+  bool full_directory = false;  // a non-empty directory stands where the data file goes
+  bool read_only = false;       // nothing can be created in the working directory
+  long file_size_limit = -1;
+  bool linux_only = false;
+  std::vector<std::pair<std::string, std::string>> files = {};  // placed first; "x/" a folder
+  std::vector<std::string> env = {};                            // NAME=value for the program
+  std::vector<std::string> made = {};  // names the run adds beside the data file
+  // What the doubles record, in order; "raw [...]" lines only on Windows.
+  std::string log = "";
+  bool noisy = false;  // something belongs on standard error (checked on Linux)
+};
+
+const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
+const std::string HELLO = "#include <cstdio>\nint main() { std::puts(\"你好，世界\"); }\n";
+const std::string ODD = "a;$(touch x1)`touch x2`&";
+
+const std::string SET_ALL =
+    "2\n1\nC:\\MinGW\\bin\\g++.exe\n2\nC:\\Tools\\ConsolePauser.exe\n"
+    "3\n-O2 -Wall\n5\n3\n";
+const std::string LONG_DATA = "C:\\" + std::string(5000, 'x') + "\r\n\r\n";
+
+const Scenario SCENARIOS[] = {
+    {.name = "LeaveAtOnce", .sessions = {{"3\n", MENU + BYE}}, .data_after = "\r\n\r\n"},
+    {.name = "RejectedLines",
+     .sessions = {{"0\n4\n\n 1\n１\n0000000003\n" + std::string(6000, '7') + "\n3\n",
+                   MENU + BAD + BAD + BAD + BAD + BAD + BAD + BAD + BYE}}},
+    {.name = "SettingsPageRejectsSix",
+     .sessions = {{"2\n6\n5\n3\n", MENU + SETTINGS + BAD + MENU + BYE}}},
+    {.name = "EndOfInputLeaves",
+     .sessions = {{"", MENU + BYE}},
+     .data_before = "a\r\nb\r\nc",
+     .data_after = "a\r\nb\r\nc"},
+    {.name = "EndOfInputInSettings", .sessions = {{"2\n", MENU + SETTINGS + MENU + BYE}}},
+    {.name = "LastLineWithoutNewline", .sessions = {{"0\n3", MENU + BAD + BYE}}},
+    {.name = "SetSaveReloadEdit",
+     .sessions = {{SET_ALL, MENU + SETTINGS + Com("<空>") + SETTINGS + Con("<空>") + SETTINGS +
+                                Opts("<空>") + SETTINGS + MENU + BYE},
+                  {"2\n1\n\n3\n 中文 \"q\" \n1\n\n5\n3\n",
+                   MENU + SETTINGS + Com("C:\\MinGW\\bin\\g++.exe") + SETTINGS + Opts("-O2 -Wall") +
+                       SETTINGS + Com("<空>") + SETTINGS + MENU + BYE}},
+     .data_after = "\r\nC:\\Tools\\ConsolePauser.exe\r\n 中文 \"q\" "},
+    {.name = "InformationPage",
+     .sessions = {{"2\n4\n5\n3\n", MENU + SETTINGS + INFO + SETTINGS + MENU + BYE}}},
+    {.name = "EndOfInputInEditorKeepsValue",
+     .sessions = {{"2\n2\n", MENU + SETTINGS + Con("  keep  ") + SETTINGS + MENU + BYE}},
+     .data_before = "\r\n  keep  \r\n",
+     .data_after = "\r\n  keep  \r\n"},
+    {.name = "FullDirectoryInTheWay",
+     .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
+     .full_directory = true},
+    {.name = "ReadOnlyDirectory",
+     .sessions = {{"2\n1\nnew\n5\n3\n",
+                   MENU + SETTINGS + Com("old") + SETTINGS + MENU + UNSAVED + BYE, 1}},
+     .data_before = "old\r\n\r\n",
+     .data_after = "old\r\n\r\n",
+     .read_only = true,
+     .linux_only = true},
+    {.name = "RunWithoutCompiler",
+     .sessions = {{"1\na.c\na.cpp\n3\n", MENU + ASK + INVALID + "\n" + NO_CC + MENU + BYE}},
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunWithFolderAsCompiler",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + NO_CC + MENU + BYE}},
+     .data_before = ".\r\n\r\n",
+     .files = {SOURCE}},
+    {.name = "RunCompilesAtOnceAndStartsDirectly",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n.\r\n-O2 -Wall",  // the pauser path a folder
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n"},
+    {.name = "RunEmptyAnswersSkip",
+     .sessions = {{"1\na.cpp\n\n\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
+                                            SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunAnswersZeroAndZeroOne",
+     .sessions = {{"1\na.cpp\n01\n0\n1\na.cpp\n0\n01\n3\n",
+                   MENU + ASK + "\n" + ASK_COMPILE + COMPILING + COMPILED + ASK_RUN + SKIP_RUN +
+                       MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN + DIRECT + STARTED +
+                       MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, OLD_EXE},
+     .log = CC_LOG + "program\n"},
+    {.name = "RunCompileFails",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_STATUS=1"},
+     .log = CC_LOG},
+    {.name = "RunCompilerCrashes",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
+     .log = CC_LOG},
+    {.name = "RunExecutablePathIsAFolder",
+     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE, {"a.exe/", ""}},
+     .log = CC_LOG},
+    {.name = "RunThroughPauser",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n{PAUSER}\r\n-O2 -Wall",
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+    {.name = "RunThroughPauserInFolderWithBlank",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n{SPACED_PAUSER}\r\n-O2 -Wall",
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+    {.name = "RunStartFails",
+     .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT +
+                                           NOT_STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .files = {SOURCE},
+     .env = {"FAKE_NO_OUTPUT=1"},
+     .log = CC_LOG,
+     .noisy = true},
+    {.name = "RunEndOfInput",
+     .sessions = {{"1\n", MENU + ASK + MENU + BYE},
+                  {"1\na.cpp\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
+                                     SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .data_after = CC_DATA,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "RunPassesNoShell",
+     .sessions = {{"1\n" + ODD + ".cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n\r\n-DX=$(touch x3);& `touch x4`",
+     .linux_only = true,  // cmd itself gives & and quotes their meaning
+     .files = {{ODD + ".cpp", ""}},
+     .made = {ODD + ".exe"},
+     .log = "compiler <-DX=$(touch> <x3);&> <`touch> <x4`> <-g> <-o> <" + ODD + ".exe> <" + ODD +
+            ".cpp>\nprogram\n"},
+    // Only names: one cmd parses the compile line, with the paths in quotes.
+    {.name = "RunInFoldersCmdWouldSplit",
+     .sessions = {{"1\nR&D x^y/a.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = "{ODD_CC}\r\n\r\n-O2 -Wall",
+     .files = {{"R&D x^y/", ""}, {"R&D x^y/a.cpp", ""}},
+     .log = "raw [\"{ODD_CC}\" -O2 -Wall -g -o \"R&D x^y/a.exe\" \"R&D x^y/a.cpp\"]\n"
+            "compiler <-O2> <-Wall> <-g> <-o> <R&D x^y/a.exe> <R&D x^y/a.cpp>\nprogram\n"},
+    {.name = "RunWithRealCompiler",
+     .sessions = {{"1\n中文 目录/你好.cpp\n1\n1\nbad.cpp\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "你好，世界\n" +
+                       STARTED + MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
+     .data_before = "/usr/bin/g++\r\n\r\n-O2 -Wall",
+     .linux_only = true,
+     .files = {{"中文 目录/", ""}, {"中文 目录/你好.cpp", HELLO}, {"bad.cpp", "int main( {\n"}},
+     .noisy = true},
+    {.name = "RunThroughOurPauser",
+     .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA +
+                                           "{here}你好\n" + Summary("程序已结束，返回值：0") +
+                                           "{/here}" + STARTED + MENU + BYE}},
+     .data_before = "{CC}\r\n{TAVREL_PAUSER}\r\n-O2 -Wall",
+     .files = {SOURCE},
+     .env = {"FAKE_SAY=你好"},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n"},
+    // A line of 100 MiB at every prompt: the prompt's usual answer, kept in
+    // little memory except where an editor stores it.
+    {.name = "BigLineAtMainMenu",
+     .sessions = {{"{BIG}\n3\n", MENU + BAD + BYE}},
+     .linux_only = true},
+    {.name = "BigLineAtSettingsMenu",
+     .sessions = {{"2\n{BIG}\n5\n3\n", MENU + SETTINGS + BAD + MENU + BYE}},
+     .linux_only = true},
+    {.name = "BigLineAsSourcePath",
+     .sessions = {{"1\n{BIG}\n", MENU + ASK + INVALID + MENU + BYE}},
+     .linux_only = true},
+    {.name = "BigLineAtCompileQuestion",
+     .sessions = {{"1\na.cpp\n{BIG}\n0\n0\n3\n", MENU + ASK + "\n" + ASK_COMPILE + BAD +
+                                                     SKIP_COMPILE + ASK_RUN + SKIP_RUN + MENU +
+                                                     BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "BigLineAtRunQuestion",
+     .sessions = {{"1\na.cpp\n0\n{BIG}\n0\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE +
+                                                     ASK_RUN + BAD + SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {SOURCE, OLD_EXE}},
+    {.name = "BigLineInEditors",
+     .sessions = {{"2\n1\n{BIG}\n2\n{BIG}\n3\n{BIG}\n5\n3\n",
+                   MENU + SETTINGS + Com("<空>") + SETTINGS + Con("<空>") + SETTINGS +
+                       Opts("<空>") + SETTINGS + MENU + BYE}},
+     .data_after = "{BIG}\r\n{BIG}\r\n{BIG}",
+     .linux_only = true},
+    {.name = "FileTooLargeToWrite",
+     .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
+     .data_before = LONG_DATA,
+     .data_after = LONG_DATA,
+     .file_size_limit = 4096,
+     .linux_only = true},
+};
+
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
+// {BIG} stands for a line of 100 MiB, made only when a test runs.
+std::string With_big_line(std::string s) {
+  Replace_all(s, "{BIG}", std::string(std::size_t{100} << 20, 'x'));
+  return s;
+}
+
+class Transcript : public ::testing::TestWithParam<std::tuple<Scenario, Target>> {};
+
+TEST_P(Transcript, MatchesByteForByte) {
+  const auto& [scenario, target] = GetParam();
+  if (target == WINE && scenario.linux_only) GTEST_SKIP() << "a Linux-only scenario";
+  if (target == WINE) NEED_WINE();
+  Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
+  const std::string root = Make_test_dir();
+  launch.dir = root + "/cwd";
+  fs::create_directory(launch.dir);
+  const fs::path data = fs::path(launch.dir) / DATA;
+  if (scenario.data_before) Write_file(data, With_doubles(*scenario.data_before, target));
+  std::vector<std::string> expected_names = scenario.made;
+  for (const auto& [name, bytes] : scenario.files) {
+    if (name.back() == '/')
+      fs::create_directories(fs::path(launch.dir) / name);
+    else
+      Write_file(fs::path(launch.dir) / name, bytes);
+    const std::string top = name.substr(0, name.find('/'));
+    if (std::find(expected_names.begin(), expected_names.end(), top) == expected_names.end())
+      expected_names.push_back(top);
+  }
+  if (!scenario.log.empty()) expected_names.push_back("fake.log");
+  if (scenario.full_directory) {
+    fs::create_directories(data);
+    Write_file((data / "kept").string(), "kept");
+  }
+  if (scenario.read_only) {
+    // Root writes anywhere, so the program runs as nobody; it must still
+    // reach its binary, hence a copy beside the directory.
+    const std::string bin = root + "/tavrel";
+    fs::copy_file(TAVREL_BIN, bin);
+    launch.argv = {bin};
+    launch.as_nobody = true;
+    fs::permissions(root, fs::perms::all);
+    fs::permissions(launch.dir, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    if (geteuid() == 0) fs::permissions(data, fs::perms::all);
+  }
+  launch.file_size_limit = scenario.file_size_limit;
+  launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
+
+  for (const Session& session : scenario.sessions) {
+    launch.input = With_big_line(session.input);
+    const Outcome o = Run_program(launch);
+    EXPECT_EQ(Without_figures(o.out), For_target(session.transcript, target)) << o.err;
+    EXPECT_EQ(o.status, session.status) << o.err;
+    EXPECT_GE(o.seconds, 2.5);
+    if (target == LINUX && !scenario.noisy) {
+      EXPECT_EQ(o.err, "");
+    }
+  }
+  const std::string log = With_doubles(scenario.log, target);
+  EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
+  if (scenario.data_after) {
+    EXPECT_TRUE(Read_file(data) == With_big_line(With_doubles(*scenario.data_after, target)))
+        << "the data file differs";
+    if (target == WINE) {  // where Wine keeps the DOS attributes
+      char attr[16] = {};
+      if (getxattr(data.c_str(), "user.DOSATTRIB", attr, sizeof attr - 1) < 0 && errno == ENOTSUP) {
+        std::cerr << "this file system keeps no DOS attributes; hidden not checked\n";
+      } else {
+        EXPECT_STREQ(attr, "0x2") << "hidden, and nothing else";
+      }
+    }
+  }
+  if (scenario.full_directory) {
+    EXPECT_EQ(Read_file((data / "kept").string()), "kept");
+  }
+  std::vector<std::string> names = Names_besides(launch.dir, DATA);
+  std::sort(names.begin(), names.end());
+  std::sort(expected_names.begin(), expected_names.end());
+  EXPECT_EQ(names, expected_names);
+  if (!HasFailure()) fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, Transcript,
+                         ::testing::Combine(::testing::ValuesIn(SCENARIOS),
+                                            ::testing::Values(LINUX, WINE)),
+                         Name<Scenario>);
+
+}  // namespace
