@@ -24,17 +24,20 @@ std::optional<std::string_view> After(std::string_view line, std::string_view pr
   return line.substr(prefix.size());
 }
 
+// Escape sequences only where a terminal understands them.
 void Write_if_terminal(const std::string& bytes) {
-  if (isatty(STDOUT_FILENO)) Write_out(bytes);
+  const char* term = std::getenv("TERM");
+  if (isatty(STDOUT_FILENO) && term != nullptr && *term != '\0' && std::string_view(term) != "dumb")
+    Write_out(bytes);
 }
 
 // Runs a program in this console and waits for it, as system() does.
 // Returns its exit code (128 + the signal that ended it), -1 when it could
 // not be waited for (said on standard error), nothing when it could not start.
-std::optional<int> Run_child(const std::vector<std::string>& args, bool own_stdin = true) {
+std::optional<int> Run_child(const std::vector<std::string>& args, bool own_console = true) {
   const auto around = Around_child();
   pid_t pid = 0;
-  if (Spawn(args, pid, own_stdin) != 0) return std::nullopt;
+  if (Spawn(args, pid, own_console) != 0) return std::nullopt;
   const int code = Wait_pid(pid);
   if (code < 0) std::cerr << "无法得知程序如何结束：" << std::strerror(errno) << '\n';
   return code;
@@ -67,23 +70,32 @@ int Start(std::string_view line) {
   std::vector<std::string> program(fields.begin() + 1, fields.end());
   std::error_code ec;
   const std::string dir = std::filesystem::current_path(ec).string();
-  // Launchers look a bare name up on PATH and may start elsewhere.
-  program[0] = (std::filesystem::path(dir) / program[0]).lexically_normal().string();
-  // Each way that fails at once has opened nothing: the next one is tried.
-  if (Is_set("TMUX")) {
-    if (const auto tmux = Find_on_path("tmux")) {
-      std::vector<std::string> argv = Window_command("tmux", title, dir, program);
-      argv[0] = *tmux;
-      if (Run_child(argv, false) == 0) return 0;
+  // Launchers look a bare name up on PATH and may start elsewhere. No '..'
+  // is folded in the text: after a link it names another folder.
+  program[0] = (std::filesystem::path(dir) / program[0]).string();
+  // A lone program reaches a launcher through nice: without one, tmux would
+  // hand it to a shell, so no window is opened.
+  const auto nice = Find_on_path("nice");
+  if (program.size() > 1 || nice) {
+    // Each way that fails at once, not having reached the program, has
+    // opened nothing: the next one is tried.
+    if (Is_set("TMUX")) {
+      if (const auto tmux = Find_on_path("tmux")) {
+        std::vector<std::string> argv =
+            Window_command("tmux", title, dir, program, nice.value_or(""));
+        argv[0] = *tmux;
+        if (Run_child(argv, false) == 0) return 0;
+      }
     }
-  }
-  if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
-    for (const char* launcher : LAUNCHERS) {
-      const auto found = Find_on_path(launcher);
-      if (!found) continue;
-      std::vector<std::string> argv = Window_command(launcher, title, dir, program);
-      argv[0] = *found;
-      if (Run_detached(argv)) return 0;
+    if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
+      for (const char* launcher : LAUNCHERS) {
+        const auto found = Find_on_path(launcher);
+        if (!found) continue;
+        std::vector<std::string> argv =
+            Window_command(launcher, title, dir, program, nice.value_or(""));
+        argv[0] = *found;
+        if (Run_detached(argv, program[0])) return 0;
+      }
     }
   }
   return Run_child(program).has_value() ? 0 : 1;

@@ -1,5 +1,6 @@
 // New windows for the stand-in's start: the terminal programs it knows,
 // how each is told what to run, and a start that does not wait.
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,7 +20,12 @@ constexpr auto LAUNCH_GRACE = std::chrono::milliseconds(500);
 
 }  // namespace
 
-bool Run_detached(const std::vector<std::string>& args) {
+bool Run_detached(const std::vector<std::string>& args, const std::string& program) {
+  // Starting a program opens its file: seen here, it tells a program that
+  // ran and failed from a launcher that opened no window.
+  const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  const auto closing = Closing(watch);
+  const bool watching = watch >= 0 && inotify_add_watch(watch, program.c_str(), IN_OPEN) >= 0;
   const pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
@@ -36,7 +42,9 @@ bool Run_detached(const std::vector<std::string>& args) {
     }
     _exit(0);
   }
-  return Wait_pid(pid) == 0;
+  if (Wait_pid(pid) == 0) return true;
+  alignas(inotify_event) char events[4096];
+  return watching && read(watch, events, sizeof events) > 0;
 }
 
 bool Is_executable_file(const std::string& path) {
@@ -60,11 +68,12 @@ std::optional<std::string> Find_on_path(const std::string& name) {
 }
 
 std::vector<std::string> Window_command(std::string_view launcher, const std::string& title,
-                                        const std::string& dir, std::vector<std::string> program) {
+                                        const std::string& dir, std::vector<std::string> program,
+                                        const std::string& nice) {
   // tmux hands a lone command to a shell, and some launchers split a lone
   // argument at blanks; a wrapper that parses nothing makes it several.
   // (env would take a path holding '=' for a variable.)
-  if (program.size() == 1) program.insert(program.begin(), {"nice", "-n", "0", "--"});
+  if (program.size() == 1) program.insert(program.begin(), {nice, "-n", "0", "--"});
   std::vector<std::string> argv{std::string(launcher)};
   const auto add = [&argv](std::initializer_list<std::string> more) {
     argv.insert(argv.end(), more);

@@ -81,6 +81,8 @@ std::string Not_executable_line(const std::string& program) {
   return "无法运行：" + program + "（不是可执行的程序）\n";
 }
 
+bool Asks_for_usage(std::string_view first) { return first == "--help" || first == "-h"; }
+
 int Finish(const std::string& text, int status) {
   Write_out(text);
   Drop_typed_keys();

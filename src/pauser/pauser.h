@@ -31,6 +31,10 @@ std::string Not_found_line(const std::string& program);
 std::string Not_executable_line(const std::string& program);
 extern const char* const USAGE;
 
+// Whether the pauser's first argument asks for its usage: "--help" or "-h"
+// (a program of that name is still run as ./--help).
+bool Asks_for_usage(std::string_view first);
+
 // Prints `text` and the pause prompt, drops keys typed meanwhile, waits for
 // a key where there is a console, and returns `status`.
 int Finish(const std::string& text, int status);

@@ -55,7 +55,12 @@ std::string Signal_line(int signal) {
 }
 
 int Pauser_main(int argc, char** argv) {
+  Reset_child_signal();
   if (argc < 2) return Finish(std::string(USAGE) + "\n", 2);
+  if (Asks_for_usage(argv[1])) {
+    Write_out(std::string(USAGE) + "\n");
+    return 0;
+  }
   const std::vector<std::string> args(argv + 1, argv + argc);
   const std::string& program = args[0];
   // A bare name means the file here first, as on Windows; else PATH.

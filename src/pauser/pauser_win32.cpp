@@ -58,6 +58,10 @@ int Pauser_main(int, char**) {
   std::wstring line(After_program(GetCommandLineW()));
   if (line.empty()) return Finish(std::string(USAGE) + "\n", 2);
   const std::wstring program(Program_token(line));
+  if (Asks_for_usage(Narrow(program))) {
+    Write_out(std::string(USAGE) + "\n");
+    return 0;
+  }
   const std::wstring app = Here_first(program);
 
   // Closing the window ends the pauser, and the job takes the program along.

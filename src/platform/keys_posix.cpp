@@ -12,8 +12,14 @@
 
 namespace {
 
-// The pause's terminal settings: as they were, and without echo and Enter.
-termios cooked, raw;
+// The pause's terminal settings: as they were; without echo and Enter,
+// waiting for a first byte; the same, taking the rest of a key if it comes
+// within 100 ms. All three are made before a handler can apply them.
+termios cooked, raw, rest;
+// Which of them is in force (an index into SETTINGS): what a handler puts
+// back after Ctrl+Z and fg.
+termios* const SETTINGS[] = {&raw, &rest, &cooked};
+volatile sig_atomic_t in_force = 0;
 
 // A signal from the keyboard (or a closed terminal) at the pause gives the
 // terminal back first; it then acts as it would have. After Ctrl+Z and fg
@@ -31,7 +37,7 @@ void Restore_and_act(int sig) {
   sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
   raise(sig);  // ends the process, or stops it until SIGCONT
   sigaction(sig, &mine, nullptr);
-  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  tcsetattr(STDIN_FILENO, TCSANOW, SETTINGS[in_force]);
   errno = saved_errno;
 }
 
@@ -42,6 +48,14 @@ constexpr int PAUSE_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
 // after it stays for the next read, as at a Windows console.
 void Read_key() {
   if (tcgetattr(STDIN_FILENO, &cooked) != 0) return;
+  raw = cooked;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  rest = raw;
+  rest.c_cc[VMIN] = 0;
+  rest.c_cc[VTIME] = 1;
+  in_force = 0;
   struct sigaction old[std::size(PAUSE_SIGNALS)];
   struct sigaction handler {};
   handler.sa_handler = Restore_and_act;
@@ -52,16 +66,10 @@ void Read_key() {
     // ignored.
     if (old[i].sa_handler != SIG_IGN) sigaction(PAUSE_SIGNALS[i], &handler, nullptr);
   }
-  raw = cooked;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   const int c = Read_byte();
-  // The rest of the key, if it comes within 100 ms.
-  raw.c_cc[VMIN] = 0;
-  raw.c_cc[VTIME] = 1;
-  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  in_force = 1;
+  tcsetattr(STDIN_FILENO, TCSANOW, &rest);
   if (c == 0x1B) {
     // ESC [ parameters final, or ESC O letter; else Esc alone or Alt+key.
     const int second = Read_byte();
@@ -77,6 +85,7 @@ void Read_key() {
       if (b < 0 || (b & 0xC0) != 0x80) break;
     }
   }
+  in_force = 2;
   tcsetattr(STDIN_FILENO, TCSANOW, &cooked);
   for (std::size_t i = 0; i < std::size(PAUSE_SIGNALS); ++i)
     sigaction(PAUSE_SIGNALS[i], &old[i], nullptr);

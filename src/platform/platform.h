@@ -23,6 +23,10 @@ void Set_console_utf8();
 // the run (the system's timer resolution or slack). Failures are ignored.
 void Set_up_pacing();
 
+// Gives SIGCHLD its default action (POSIX): inherited as ignored, it would
+// keep every child from being waited for. Nothing on Windows.
+void Reset_child_signal();
+
 // Puts the folder of the compiler `com_path` first on the PATH that this
 // process's children inherit, in place of the folder an earlier call put
 // there, so that programs linked against the compiler's runtime DLLs start
@@ -65,12 +69,13 @@ int Run_command(const std::string& line);
 void Sleep_micros(long long micros);
 
 // Turns a UTF-8 path into a file-system path. Returns false when no file can
-// have that name: a NUL byte, or on Windows bytes that are not UTF-8.
+// have that name: a NUL byte or a double quote (which Windows forbids, and
+// which Tavrel never uses elsewhere), or on Windows bytes that are not UTF-8.
 bool To_path(const std::string& utf8, std::filesystem::path& path);
 
 // Status queries that follow symbolic links and never throw. Any failure to
-// answer (including a path holding a NUL byte, or on Windows bytes that are
-// not UTF-8) counts as "does not exist" / "not a regular file".
+// answer (including a path that To_path refuses) counts as "does not
+// exist" / "not a regular file".
 bool Path_exists(const std::string& path);
 bool Is_regular_file(const std::string& path);
 

@@ -55,11 +55,13 @@ int Read_byte();
 // Starts args[0] with the others as its arguments, without a shell: the
 // path as given, or with `search` a bare name looked up on PATH. SIGINT and
 // SIGQUIT get their default action back in the child even while we ignore
-// them. Without `own_stdin` the child reads from /dev/null. The child has an
-// address space of its own from the start (fork, not vfork), so that its
-// peak memory (ru_maxrss) is its own. Returns 0 and sets `pid`, or the error
-// that kept it from starting (ENOENT: not found), the child then reaped.
-int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin = true,
+// them. No descriptor but 0, 1 and 2 reaches it. Without `own_console` (a
+// launcher) the child reads from /dev/null and its errors go there. The
+// child has an address space of its own from the start (fork, not vfork),
+// so that its peak memory (ru_maxrss) is its own. Returns 0 and sets `pid`,
+// or the error that kept it from starting (ENOENT: not found), the child
+// then reaped.
+int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console = true,
           bool search = false);
 
 // How a waited-for child ended: its exit code, or 128 + the signal that
@@ -68,7 +70,8 @@ int Wait_pid(pid_t pid);
 
 // Around a child that runs in our terminal, until the scope ends: SIGINT
 // and SIGQUIT are ignored (as system() does: the keyboard's signals are the
-// child's), and the terminal's attributes and standard input's file flags
-// are kept; then they come back, whatever the child did to them (raw mode,
-// O_NONBLOCK), and the two signals get their actions back. Not nested.
+// child's), and the terminal's attributes, foreground process group and
+// standard input's file flags are kept; then they come back, whatever the
+// child did to them (raw mode, its own foreground, O_NONBLOCK), and the two
+// signals get their actions back. Not nested.
 Scoped<void (*)()> Around_child();

@@ -17,13 +17,16 @@ namespace {
 termios kept_terminal;
 bool terminal_kept = false;
 int kept_flags = -1;
+pid_t kept_foreground = -1;
 struct sigaction kept_int, kept_quit;
 
 void Put_back() {
   if (terminal_kept) {
-    // Should the child have left us outside the foreground, setting the
-    // terminal must not stop us.
+    // A child that took the terminal's foreground (a shell, a job-control
+    // program) leaves us in the background: setting the terminal must not
+    // stop us, and the foreground comes back with it.
     const auto ttou = Set_action(SIGTTOU, SIG_IGN);
+    if (kept_foreground > 0) tcsetpgrp(STDIN_FILENO, kept_foreground);
     tcsetattr(STDIN_FILENO, TCSADRAIN, &kept_terminal);
   }
   if (kept_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept_flags);
@@ -33,16 +36,23 @@ void Put_back() {
 
 // The child's side of Spawn: never returns. Why its exec failed goes back
 // through `report`, which a successful exec closes.
-[[noreturn]] void Become(char* const argv[], int report, bool own_stdin, bool search) {
+[[noreturn]] void Become(char* const argv[], int report, bool own_console, bool search) {
   // A real fork, not vfork: the program starts in an address space of its
   // own, so its peak memory is not ours.
   signal(SIGINT, SIG_DFL);
   signal(SIGQUIT, SIG_DFL);
   int error = 0;
-  if (!own_stdin) {
-    const int null = open("/dev/null", O_RDONLY);
-    if (null < 0 || dup2(null, STDIN_FILENO) < 0) error = errno;
+  if (!own_console) {
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0 || dup2(null, STDIN_FILENO) < 0 || dup2(null, STDERR_FILENO) < 0) error = errno;
   }
+  // Whatever else is open here (ours, or inherited from whoever started
+  // us) is not the program's.
+  bool marked = false;
+#ifdef CLOSE_RANGE_CLOEXEC
+  marked = close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0;
+#endif
+  for (int fd = 3; !marked && fd < 1024; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
   if (error == 0) {
     if (search)
       execvp(argv[0], argv);
@@ -57,10 +67,12 @@ void Put_back() {
 
 }  // namespace
 
+void Reset_child_signal() { signal(SIGCHLD, SIG_DFL); }
+
 // Programs find their libraries by other means here.
 void Use_compiler_folder(const std::string&) {}
 
-int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin, bool search) {
+int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console, bool search) {
   if (args.empty()) return ENOENT;
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
@@ -75,7 +87,7 @@ int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_stdin, bool
     const auto writer = Closing(report[1]);
     pid = fork();
     if (pid < 0) return errno;
-    if (pid == 0) Become(argv.data(), report[1], own_stdin, search);
+    if (pid == 0) Become(argv.data(), report[1], own_console, search);
   }
   int error = 0;
   ssize_t n;
@@ -102,6 +114,7 @@ Scoped<void (*)()> Around_child() {
   sigaction(SIGINT, &ignore, &kept_int);
   sigaction(SIGQUIT, &ignore, &kept_quit);
   terminal_kept = tcgetattr(STDIN_FILENO, &kept_terminal) == 0;
+  kept_foreground = terminal_kept ? tcgetpgrp(STDIN_FILENO) : -1;
   kept_flags = fcntl(STDIN_FILENO, F_GETFL);
   return Scoped<void (*)()>{Put_back};
 }

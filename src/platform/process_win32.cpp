@@ -40,6 +40,8 @@ int Run_interpreter(std::wstring line) {
 
 }  // namespace
 
+void Reset_child_signal() {}
+
 void Use_compiler_folder(const std::string& com_path) {
   static const std::wstring found = [] {
     const DWORD n = GetEnvironmentVariableW(L"PATH", nullptr, 0);

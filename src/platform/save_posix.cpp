@@ -36,15 +36,18 @@ bool Write_all(int fd, const std::string& bytes) {
 }  // namespace
 
 bool To_path(const std::string& utf8, std::filesystem::path& path) {
-  if (utf8.find('\0') != std::string::npos) return false;
+  // Windows forbids '"' in names, and cmd's quoting (copied by the stand-in)
+  // would turn the rest of such a path into arguments of their own.
+  if (utf8.find_first_of(std::string_view("\0\"", 2)) != std::string::npos) return false;
   path = utf8;
   return true;
 }
 
 bool Replace_file(const std::string& path, const std::string& bytes) {
-  // Held until the file is in place or cleaned up, so that no kill from the
-  // keyboard or a closed terminal leaves a temporary file behind.
-  const auto held = Hold_signals({SIGINT, SIGTERM, SIGHUP});
+  // Held until the file is in place or cleaned up, so that no signal from
+  // outside whose default ends the process leaves a temporary file behind.
+  const auto held =
+      Hold_signals({SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2});
   // A name nobody can foresee, created only if nothing (not even a link)
   // stands there; mkstemp's 0600 widened to what the umask allows.
   std::string tmp = path + ".XXXXXX.tmp";

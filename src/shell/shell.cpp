@@ -8,6 +8,7 @@
 #include "shell/print.h"
 
 void Init() {
+  Reset_child_signal();
   Set_console_utf8();
   Set_up_pacing();
   Run_command("title Tavrel");

@@ -7,12 +7,17 @@
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
 //    on Windows "code pages IN OUT" of its console when FAKE_CODE_PAGES is,
-//    touches FAKE_TOUCH_MIB MiB of memory, sleeps FAKE_SLEEP_MS ms, with
-//    FAKE_TERMINAL (POSIX) leaves its terminal raw and non-blocking and
-//    sends Ctrl+C's signal to its process group, then crashes when
+//    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_FOREGROUND (POSIX)
+//    takes the terminal's foreground for a group of its own, with
+//    FAKE_INTERRUPT raises SIGINT (recording it if it lives on), sleeps
+//    FAKE_SLEEP_MS ms, with FAKE_TERMINAL (POSIX) leaves its terminal raw
+//    and non-blocking and sends Ctrl+C's signal to its process group, with
+//    FAKE_FDS (POSIX) records "fds" and its open descriptors, then crashes when
 //    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
 //    too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
+//    With FAKE_DETACH it first starts a copy of itself that it does not
+//    wait for, which records "late" a second later.
 // On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
@@ -122,6 +127,30 @@ int Compiler(const std::vector<std::string>& args) {
   return 0;
 }
 
+// A copy of this program that outlives it and records "late".
+void Detach() {
+#ifdef _WIN32
+  _putenv("FAKE_DETACH=");
+  _putenv("FAKE_LATE=1");
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring line = L"\"" + Own_path().wstring() + L"\"";
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                     &pi)) {
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+#else
+  unsetenv("FAKE_DETACH");
+  setenv("FAKE_LATE", "1", 1);
+  const std::string own = Own_path().string();
+  char* const argv[] = {const_cast<char*>(own.c_str()), nullptr};
+  pid_t pid = 0;
+  posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ);
+#endif
+}
+
 int Pauser(const std::vector<std::string>& args) {
   if (args.size() < 2) return 1;
 #ifdef _WIN32
@@ -182,10 +211,34 @@ int main(int argc, char** argv) {
     static volatile char keep = touched.empty() ? 0 : touched[touched.size() / 2];
     (void)keep;
   }
+#ifndef _WIN32
+  if (std::getenv("FAKE_FOREGROUND") != nullptr) {
+    // As a shell does: its own group, in the foreground.
+    signal(SIGTTOU, SIG_IGN);
+    setpgid(0, 0);
+    tcsetpgrp(STDIN_FILENO, getpgrp());
+  }
+#endif
+  if (std::getenv("FAKE_LATE") != nullptr) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Record("late");
+    return 0;
+  }
+  if (std::getenv("FAKE_DETACH") != nullptr) Detach();
+  if (std::getenv("FAKE_INTERRUPT") != nullptr) {
+    std::raise(SIGINT);  // as Ctrl+C would
+    Record("survived Ctrl+C");
+  }
   if (const char* ms = std::getenv("FAKE_SLEEP_MS"))
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
 #ifndef _WIN32
   if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
+  if (std::getenv("FAKE_FDS") != nullptr) {
+    std::string fds = "fds";
+    for (int fd = 0; fd < 256; ++fd)
+      if (fcntl(fd, F_GETFD) != -1) fds += " " + std::to_string(fd);
+    Record(fds);
+  }
 #endif
   if (std::getenv("FAKE_CRASH") != nullptr) Crash();
   const char* code = std::getenv("FAKE_EXIT");

@@ -63,6 +63,7 @@ Outcome Run_program(const Launch& launch) {
                      static_cast<rlim_t>(launch.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &r);
     }
+    if (launch.child_signal_ignored) signal(SIGCHLD, SIG_IGN);
     if (launch.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
   });

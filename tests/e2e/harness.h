@@ -15,13 +15,14 @@ struct Outcome {
 
 struct Launch {
   std::vector<std::string> argv;
-  std::vector<std::string> env;  // NAME=value, added to this process's own,
-                                 // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
-  std::string dir;               // working directory
-  std::string input;             // the whole of standard input
-  bool as_nobody = false;        // drop root's rights, for permission faults
-  long file_size_limit = -1;     // RLIMIT_FSIZE in bytes, when not -1
-  int deadline = 120;            // seconds; then the program is killed
+  std::vector<std::string> env;       // NAME=value, added to this process's own,
+                                      // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
+  std::string dir;                    // working directory
+  std::string input;                  // the whole of standard input
+  bool as_nobody = false;             // drop root's rights, for permission faults
+  long file_size_limit = -1;          // RLIMIT_FSIZE in bytes, when not -1
+  bool child_signal_ignored = false;  // SIGCHLD inherited as ignored
+  int deadline = 120;                 // seconds; then the program is killed
 };
 
 // Runs the program and waits for it. One that outlives its deadline is

@@ -59,24 +59,46 @@ TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
   if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
 
+// A tmux that refuses the window (no server at that socket) has opened
+// nothing: the program runs in this console.
+TEST(NewWindow, RefusedByTmuxRunsInThisConsole) {
+  NEED_FILE(std::string("/usr/bin/tmux"));
+  Launch launch = Prepared(CC_DATA);
+  launch.env = {"TMUX=" + fs::path(launch.dir).parent_path().string() + "/no-server,1,0"};
+  const Outcome o = Run_program(launch);
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
+  EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"),
+            With_doubles(CC_LOG + "program\n", LINUX));
+  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
+}
+
 // A stand-in terminal on PATH: one that opens its window and stays until
 // the test has seen Tavrel end (a Tavrel that waited for it would hang),
-// and one that finds no display and fails at once.
+// one that finds no display and fails at once, and one that runs the
+// program and passes on its failure. A planted `nice` in the working
+// folder, on PATH as "." (which no helper may come from). The programs
+// record their open descriptors.
 struct Display {
   const char* name;
   std::string xterm;  // the script
   std::string runs;   // what the doubles record after the compiler
   std::string xterm_log;
+  std::string data = "{CC}\r\n{PAUSER}\r\n-O2 -Wall";
+  std::string shows = VIA + STARTED;
 };
 
+const std::string OPENS =
+    "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
+    "for i in $(/usr/bin/seq 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
+    "/bin/sleep 0.1; done\n";
+const std::string RUNS = "pauser <a.exe>\nprogram\nfds 0 1 2\n";
+
 const Display DISPLAYS[] = {
-    {"OpensAWindow",
-     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
-     "for i in $(/usr/bin/seq 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
-     "/bin/sleep 0.1; done\n",
-     "pauser <a.exe>\nprogram\n", "<-e><{PAUSER}><a.exe>"},
-    {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
-     "pauser <a.exe>\nprogram\n", ""},
+    {"OpensAWindow", OPENS, RUNS, "<-e><{PAUSER}><a.exe>"},
+    {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n", RUNS, ""},
+    {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", RUNS, ""},
+    // No nice on an absolute entry of PATH: no window, but this console.
+    {"NoNiceToBeFound", OPENS, "program\nfds 0 1 2\n", "", CC_DATA, DIRECT + STARTED},
 };
 
 void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
@@ -85,16 +107,19 @@ class NewWindowWithDisplay : public ::testing::TestWithParam<Display> {};
 
 TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   const Display& d = GetParam();
-  Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
+  Launch launch = Prepared(d.data);
   const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
   fs::create_directory(bin);
   Write_file(bin / "xterm", "#!/bin/sh\n" + d.xterm);
   fs::permissions(bin / "xterm", fs::perms::owner_all);
-  launch.env = {"DISPLAY=:99", "PATH=" + bin.string()};
+  Write_file(fs::path(launch.dir) / "nice", "#!/bin/sh\necho planted nice >> fake.log\n\"$@\"\n");
+  fs::permissions(fs::path(launch.dir) / "nice", fs::perms::owner_all);
+  launch.env = {"DISPLAY=:99", "PATH=.:" + bin.string(), "FAKE_FDS=1"};
   launch.deadline = 30;
   const Outcome o = Run_program(launch);
   Write_file(fs::path(launch.dir) / "window-closed", "");
-  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + d.shows + MENU + BYE);
+  EXPECT_EQ(o.err, "") << "a launcher's complaint reached the screen";
   const std::string log = With_doubles(CC_LOG + d.runs, LINUX);
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
   EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"), With_doubles(d.xterm_log, LINUX));

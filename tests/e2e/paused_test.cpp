@@ -21,8 +21,9 @@ struct Paused {
   std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
   int status, wine_status;
   std::string log;
-  std::string wine_ended = "";      // how Windows tells the end, where it differs
-  double min_mib = 0, max_mib = 0;  // the peak memory shown on Linux, when given
+  std::string wine_ended = "";        // how Windows tells the end, where it differs
+  double min_mib = 0, max_mib = 0;    // the peak memory shown on Linux, when given
+  bool child_signal_ignored = false;  // on Linux
 };
 
 const Paused PAUSED[] = {
@@ -63,6 +64,35 @@ const Paused PAUSED[] = {
      "程序已结束，返回值：0（0x00000000）",
      38,
      45},
+    {"Interrupted",
+     {"{PROGRAM}"},
+     {"FAKE_INTERRUPT=1"},
+     Summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
+     128 + 2,
+     3,
+     "program\n",
+     "程序已结束，返回值：3（0x00000003）"},
+    // What the program started lives on after it and the pauser.
+    {"LeavesADetachedChild",
+     {"{PROGRAM}"},
+     {"FAKE_DETACH=1"},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\nprogram\nlate\n",
+     "程序已结束，返回值：0（0x00000000）"},
+    {"AsksForUsage", {"--help"}, {}, "用法：tavrel-pauser 程序 [参数...]\n", 0, 0, ""},
+    {"ChildSignalIgnored",
+     {"{PROGRAM}"},
+     {},
+     Summary("程序已结束，返回值：0"),
+     0,
+     0,
+     "program\n",
+     "程序已结束，返回值：0（0x00000000）",
+     0,
+     0,
+     true},
     {"MissingProgram",
      {"nosuch"},
      {},
@@ -82,6 +112,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
   for (const std::string& a : c.args) launch.argv.push_back(With_doubles(a, target));
   launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
+  launch.child_signal_ignored = target == LINUX && c.child_signal_ignored;
   const std::string root = Make_test_dir();
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
@@ -94,7 +125,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   if (target == LINUX) {
     EXPECT_EQ(o.err, "");
   }
-  EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"), c.log);
+  EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", c.log.size()), c.log);
   std::smatch peak;
   if (target == LINUX && c.max_mib > 0 && !TAVREL_SANITIZED &&
       std::regex_search(o.out, peak, std::regex("峰值内存：([0-9.]+) MiB"))) {

@@ -27,6 +27,7 @@ struct Fault {
   int status;
   bool in_the_way = false;  // an empty folder stands where the data file goes
   std::string data = "";    // what the data file holds afterwards, when given
+  bool pauser = false;      // the pauser runs the fake program, not Tavrel
 };
 
 const std::string OLD_DATA = "old\r\n\r\n", NEW_DATA = "new\r\n\r\n", SET_NEW = "2\n1\nnew\n5\n3\n";
@@ -51,6 +52,9 @@ const Fault FAULTS[] = {
     {"WaitForCompilerFails", "wait4", "", "", "error=ECHILD", "1\na.cpp\n3\n",
      "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束", 0},
     {"TermAtSync", "fsync", "", "", "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
+    {"QuitAtSync", "fsync", "", "", "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
+    {"PauserWaitFails", "wait4", "", "", "error=ECHILD", "", "无法得知程序如何结束。", 1, false, "",
+     true},
     {"DataFileWillNotRead", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", "2\n1\n",
      "当前编译器路径：<空>", 0, false, OLD_DATA},
     {"DataFileWillNotReadThenSet", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", SET_NEW,
@@ -86,7 +90,8 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
     launch.argv = {strace, "-f", "-o", trace.string(), "-e", std::string("trace=openat,") + f.call};
     if (by_path) launch.argv.insert(launch.argv.end(), {"-P", With_doubles(f.pattern, LINUX)});
     if (!fault.empty()) launch.argv.insert(launch.argv.end(), {"-e", fault});
-    launch.argv.push_back(TAVREL_BIN);
+    launch.argv.push_back(f.pauser ? TAVREL_PAUSER : TAVREL_BIN);
+    if (f.pauser) launch.argv.push_back(With_doubles("{PROGRAM}", LINUX));
     return Run_program(launch);
   };
   std::string when;
@@ -118,7 +123,7 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   } else if (f.status == 1 || f.call == std::string("openat")) {
     EXPECT_EQ(Read_file(data), OLD_DATA);  // also when it could not be read
   }
-  if (f.status != KILLED && f.input[0] != '1') {  // SIGKILL cannot wait for the save
+  if (f.status != KILLED && f.input[0] != '1' && !f.pauser) {  // SIGKILL cannot wait for the save
     std::vector<std::string> names = Names_besides(launch.dir, DATA);
     EXPECT_EQ(names, std::vector<std::string>{SOURCE.first});
   }

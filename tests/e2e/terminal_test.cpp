@@ -217,6 +217,8 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   launch.argv.push_back(With_doubles("{PROGRAM}", target));
   launch.dir = Make_test_dir();
   launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=1500"});
+  // On Linux the program takes the terminal's foreground, as a shell does.
+  if (target == LINUX) launch.env.push_back("FAKE_FOREGROUND=1");
   int fd = -1;
   const pid_t pid = Start_on_terminal(launch, false, fd);
   ASSERT_GE(pid, 0);
@@ -225,17 +227,17 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   // Keys typed while the program runs are dropped (Linux: a terminal drops
   // them, where Wine's console hands them to the next read). Under Wine,
   // then Ctrl+C: the program's, not ours. (A terminal's Ctrl+C would drop
-  // the typed keys itself.)
+  // the typed keys itself.) The terminal keeps them in order.
   ASSERT_EQ(write(fd, "abc\r", 4), 4);
   if (target == WINE) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_EQ(write(fd, "\x03", 1), 1);
   }
   ASSERT_TRUE(Read_until(fd, out, "峰值内存：")) << Plain(out.text);
   const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
   ASSERT_TRUE(Read_until(fd, out, prompt));
   if (target == LINUX) {
-    const std::size_t paused = Plain(out.text).size();
+    // From the prompt itself: the read that brought it may hold more.
+    const std::size_t paused = Plain(out.text).rfind(prompt) + prompt.size();
     EXPECT_FALSE(Read_until(fd, out, "\n", paused, std::chrono::milliseconds(300)))
         << "did not wait for a key";
   }
@@ -246,6 +248,83 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   close(fd);
   EXPECT_TRUE(WIFEXITED(status)) << status;
   if (!HasFailure()) fs::remove_all(launch.dir);
+}
+
+// A terminal that knows no escape sequences (TERM=dumb, or no TERM) gets
+// none: no title, no clearing.
+TEST_P(Terminal, DumbTerminalGetsNoEscapes) {
+  if (GetParam() == WINE) GTEST_SKIP() << "Wine's console writes its own sequences";
+  for (const char* term : {"TERM=dumb", "TERM="}) {
+    Launch launch = Starting(LINUX, TAVREL_BIN, "");
+    launch.dir = Make_test_dir();
+    launch.env = {term};
+    int fd = -1;
+    const pid_t pid = Start_on_terminal(launch, false, fd);
+    ASSERT_GE(pid, 0);
+    Terminal_output out;
+    ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << out.text;
+    ASSERT_EQ(write(fd, "3\r", 2), 2);
+    EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1)));
+    int status = -1;
+    waitpid(pid, &status, 0);
+    close(fd);
+    EXPECT_EQ(out.text.find('\x1b'), std::string::npos) << term;
+    if (!HasFailure()) fs::remove_all(launch.dir);
+  }
+}
+
+// The terminal's settings as `stty -g` would tell them.
+std::string Settings(int fd) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return "none";
+  return std::to_string(t.c_iflag) + ":" + std::to_string(t.c_oflag) + ":" +
+         std::to_string(t.c_cflag) + ":" + std::to_string(t.c_lflag) + ":" +
+         std::string(reinterpret_cast<const char*>(t.c_cc), NCCS);
+}
+
+// A signal at the pause gives the terminal back before it acts: Ctrl+C and
+// Ctrl+\\ end Tavrel, Ctrl+Z stops it, each with the terminal as it was
+// (a shell with job control waits for a line, then resumes it with fg);
+// after fg the pause still takes one key without Enter.
+TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
+  if (GetParam() == WINE) GTEST_SKIP() << "the pause under Wine is cmd's own";
+  for (const std::string key : {"\x1a", "\x03", "\x1c"}) {
+    Launch launch;
+    launch.argv = {"/bin/sh", "-c", "set -m; \"$0\"; read x; fg", TAVREL_BIN};
+    launch.dir = Make_test_dir();
+    int fd = -1;
+    const pid_t pid = Start_on_terminal(launch, false, fd);
+    ASSERT_GE(pid, 0);
+    Terminal_output out;
+    ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << Plain(out.text);
+    const std::string before = Settings(fd);
+    const auto settle = [&](bool as_before) {  // up to 5 s
+      for (int i = 0; i < 500 && (Settings(fd) == before) != as_before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    ASSERT_EQ(write(fd, "2\r4\r", 4), 4);
+    ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+    settle(false);  // the pause reads in raw mode
+    ASSERT_EQ(write(fd, key.data(), 1), 1);
+    settle(true);
+    EXPECT_EQ(Settings(fd), before) << "the terminal after the key " << int(key[0]);
+    ASSERT_EQ(write(fd, "\r", 1), 1);
+    if (key == "\x1a") {
+      settle(false);
+      const std::size_t paused = Plain(out.text).size();
+      ASSERT_EQ(write(fd, "x", 1), 1);
+      EXPECT_TRUE(Read_until(fd, out, "5. 返回\n\n", paused)) << "the key needed Enter after fg";
+      ASSERT_EQ(write(fd, "5\r3\r", 4), 4);
+      EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1), paused));
+    }
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(status, -1) << "still running after the key " << int(key[0]);
+    if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    close(fd);
+    if (!HasFailure()) fs::remove_all(launch.dir);
+  }
 }
 
 // What a program sees of its console's code pages: the same started

@@ -45,12 +45,14 @@ struct Scenario {
   bool read_only = false;       // nothing can be created in the working directory
   long file_size_limit = -1;
   bool linux_only = false;
-  std::vector<std::pair<std::string, std::string>> files = {};  // placed first; "x/" a folder
-  std::vector<std::string> env = {};                            // NAME=value for the program
+  // Placed first: "x/" a folder, "x@" a link to what its bytes name.
+  std::vector<std::pair<std::string, std::string>> files = {};
+  std::vector<std::string> env = {};   // NAME=value for the program
   std::vector<std::string> made = {};  // names the run adds beside the data file
   // What the doubles record, in order; "raw [...]" lines only on Windows.
   std::string log = "";
   bool noisy = false;  // something belongs on standard error (checked on Linux)
+  bool child_signal_ignored = false;
 };
 
 const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
@@ -188,6 +190,43 @@ const Scenario SCENARIOS[] = {
      .files = {{"R&D x^y/", ""}, {"R&D x^y/a.cpp", ""}},
      .log = "raw [\"{ODD_CC}\" -O2 -Wall -g -o \"R&D x^y/a.exe\" \"R&D x^y/a.cpp\"]\n"
             "compiler <-O2> <-Wall> <-g> <-o> <R&D x^y/a.exe> <R&D x^y/a.cpp>\nprogram\n"},
+    // Inherited, an ignored SIGCHLD would keep every child from being
+    // waited for.
+    {.name = "RunWithChildSignalIgnored",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {SOURCE},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n",
+     .child_signal_ignored = true},
+    // lnk/.. is real/, where the compiler writes; the start runs that file.
+    {.name = "RunBehindALinkAndUp",
+     .sessions = {{"1\nlnk/../a.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {{"real/sub/", ""}, {"real/a.cpp", ""}, {"lnk@", "real/sub"}},
+     .log = "compiler <-O2> <-Wall> <-g> <-o> <lnk/../a.exe> <lnk/../a.cpp>\nprogram\n"},
+    // Ctrl+C ends a program run in this console.
+    {.name = "RunInterruptedInThisConsole",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {SOURCE},
+     .env = {"FAKE_INTERRUPT=1"},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n"},
+    // An old file that is no program: nothing starts.
+    {.name = "RunOldFileThatIsNoProgram",
+     .sessions = {{"1\na.cpp\n0\n1\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
+                                              DIRECT + NOT_STARTED + MENU + BYE}},
+     .data_before = CC_DATA,
+     .linux_only = true,
+     .files = {SOURCE, OLD_EXE},
+     .noisy = true},
     {.name = "RunWithRealCompiler",
      .sessions = {{"1\n中文 目录/你好.cpp\n1\n1\nbad.cpp\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "你好，世界\n" +
@@ -267,9 +306,11 @@ TEST_P(Transcript, MatchesByteForByte) {
   for (const auto& [name, bytes] : scenario.files) {
     if (name.back() == '/')
       fs::create_directories(fs::path(launch.dir) / name);
+    else if (name.back() == '@')
+      fs::create_symlink(bytes, fs::path(launch.dir) / name.substr(0, name.size() - 1));
     else
       Write_file(fs::path(launch.dir) / name, bytes);
-    const std::string top = name.substr(0, name.find('/'));
+    const std::string top = name.substr(0, name.find_first_of("/@"));
     if (std::find(expected_names.begin(), expected_names.end(), top) == expected_names.end())
       expected_names.push_back(top);
   }
@@ -292,6 +333,7 @@ TEST_P(Transcript, MatchesByteForByte) {
     if (geteuid() == 0) fs::permissions(data, fs::perms::all);
   }
   launch.file_size_limit = scenario.file_size_limit;
+  launch.child_signal_ignored = scenario.child_signal_ignored;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
   for (const Session& session : scenario.sessions) {

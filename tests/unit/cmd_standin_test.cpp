@@ -1,6 +1,9 @@
 #include "cmd_standin/cmd_standin.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "files.h"
 
 namespace {
 
@@ -56,7 +59,19 @@ TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
       {"xterm", "", with_arg, join({"xterm", "-e"}, with_arg)},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Window_command(c.launcher, c.title, "/w d", c.program), c.argv) << c.launcher;
+    EXPECT_EQ(Window_command(c.launcher, c.title, "/w d", c.program, "nice"), c.argv) << c.launcher;
+}
+
+class Program : public In_temp_dir {};
+
+// What start takes for a program: a regular file that may be executed.
+TEST_F(Program, IsARegularFileThatMayBeExecuted) {
+  Write_file("plain", "x");
+  Write_file("runnable", "x");
+  chmod("runnable", 0755);
+  std::filesystem::create_directory("folder");
+  for (const char* name : {"missing", "plain", "folder"}) EXPECT_FALSE(Is_executable_file(name));
+  EXPECT_TRUE(Is_executable_file("runnable"));
 }
 
 }  // namespace

@@ -50,6 +50,11 @@ TEST(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
   std::ofstream("tavrel-nul-test") << "x";  // what a C string would stop at
   EXPECT_FALSE(Path_exists(std::string("tavrel-nul-test\0x", 17)));
   std::filesystem::remove("tavrel-nul-test");
+#ifndef _WIN32
+  std::ofstream("x\" -o o1 \"b.cpp") << "x";  // its quotes would make arguments
+  EXPECT_FALSE(Path_exists("x\" -o o1 \"b.cpp"));
+  std::filesystem::remove("x\" -o o1 \"b.cpp");
+#endif
   EXPECT_FALSE(Path_exists(std::string(5000, 'a')));  // too long a name
   EXPECT_FALSE(Is_regular_file("no/such/file"));
 }

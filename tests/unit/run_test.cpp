@@ -75,6 +75,7 @@ TEST(CommandLines, AreJoinedByteForByte) {
        "start \"\" \"C:\\我的 工具\\p.exe\" \"D:\\work\\a.exe\""},
       {Pauser_line("C:\\a&b(1)\\p.exe", "a.exe"), "start \"\" \"C:\\a&b(1)\\p.exe\" \"a.exe\""},
       {Pauser_line("tavrel-pauser.exe", "a.exe"), "start \"\" tavrel-pauser.exe \"a.exe\""},
+      {Pauser_line("/opt/my\ttools/p", "a.exe"), "start \"\" \"/opt/my\ttools/p\" \"a.exe\""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.built, c.expected);
   EXPECT_EQ(cases[0].built.size(), 79u);

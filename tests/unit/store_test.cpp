@@ -101,6 +101,24 @@ TEST_F(Store, SaveReplacesAnEmptyDirectory) {
   COM_PATH = std::string("x");
   ASSERT_TRUE(Save_settings());
   EXPECT_EQ(Read_file(DATA), "x\r\n\r\n");
+#ifndef _WIN32
+  // A link to a folder stands there: the link is replaced, the folder kept.
+  fs::remove(DATA);
+  fs::create_directory("folder");
+  fs::create_directory_symlink("folder", DATA);
+  ASSERT_TRUE(Save_settings());
+  EXPECT_EQ(Read_file(DATA), "x\r\n\r\n");
+  EXPECT_TRUE(fs::is_directory("folder"));
+  // The mode any new file gets: 0666 less the umask.
+  for (const mode_t mask : {022, 077}) {
+    const mode_t old = umask(mask);
+    ASSERT_TRUE(Save_settings());
+    umask(old);
+    struct stat st {};
+    ASSERT_EQ(stat(DATA, &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+  }
+#endif
 }
 
 #ifndef _WIN32
