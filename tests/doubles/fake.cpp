@@ -16,8 +16,8 @@
 //    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
 //    too when FAKE_CRASH is set.
 //  pauser: runs its first argument with the rest and returns its status.
-//    With FAKE_DETACH it first starts a copy of itself that it does not
-//    wait for, which records "late" a second later.
+//    With FAKE_DETACH it first starts a copy of itself ("late") that it
+//    does not wait for, which records "late" a second later.
 // On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
@@ -127,25 +127,14 @@ int Compiler(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A copy of this program that outlives it and records "late".
+// A copy of this program that outlives it: run with the argument "late".
 void Detach() {
+  const fs::path own = Own_path();
 #ifdef _WIN32
-  _putenv("FAKE_DETACH=");
-  _putenv("FAKE_LATE=1");
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::wstring line = L"\"" + Own_path().wstring() + L"\"";
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                     &pi)) {
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
+  const std::wstring quoted = L"\"" + own.wstring() + L"\"";
+  _wspawnl(_P_NOWAIT, own.c_str(), quoted.c_str(), L"late", nullptr);
 #else
-  unsetenv("FAKE_DETACH");
-  setenv("FAKE_LATE", "1", 1);
-  const std::string own = Own_path().string();
-  char* const argv[] = {const_cast<char*>(own.c_str()), nullptr};
+  char* const argv[] = {const_cast<char*>(own.c_str()), const_cast<char*>("late"), nullptr};
   pid_t pid = 0;
   posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ);
 #endif
@@ -219,7 +208,7 @@ int main(int argc, char** argv) {
     tcsetpgrp(STDIN_FILENO, getpgrp());
   }
 #endif
-  if (std::getenv("FAKE_LATE") != nullptr) {
+  if (args.size() > 1 && args[1] == "late") {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     Record("late");
     return 0;

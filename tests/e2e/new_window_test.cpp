@@ -1,17 +1,9 @@
 // New windows: a private tmux server, and a stand-in xterm on PATH.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "e2e/shared.h"
-#include "files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // A working directory holding a.cpp and a data file; the input runs it.
 Launch Prepared(const std::string& data) {

@@ -5,10 +5,6 @@
 #include <regex>
 #include <thread>
 
-#include "files.h"
-
-namespace fs = std::filesystem;
-
 void Replace_all(std::string& s, const std::string& from, const std::string& to) {
   for (auto p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
     s.replace(p, from.size(), to);
@@ -81,6 +77,8 @@ Launch Starting(Target target, const char* linux_program, const char* windows_pr
   Launch launch;
   if (target == LINUX) {
     launch.argv = {linux_program};
+    // As a careless parent may leave it: no program of ours may depend on it.
+    launch.child_signal_ignored = true;
   } else {
     launch.argv = {TAVREL_WINE, windows_program};
     launch.env = {"WINEPREFIX=" TAVREL_WINEPREFIX, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};

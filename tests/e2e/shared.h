@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "files.h"
+
+namespace fs = std::filesystem;
 
 enum Target { LINUX, WINE };
 
@@ -98,7 +101,8 @@ std::string Without_figures(const std::string& s);
 // record is waited for, up to 10 s, until it holds `size` bytes.
 std::string Wait_for_log(const std::filesystem::path& log, std::size_t size);
 
-// Runs the Linux program, or the Windows one under Wine in the run's prefix.
+// Runs the Linux program (inheriting an ignored SIGCHLD), or the Windows one
+// under Wine in the run's prefix.
 Launch Starting(Target target, const char* linux_program, const char* windows_program);
 
 // A parameterised test's name: the case's, then _Linux or _Wine.

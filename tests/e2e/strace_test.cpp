@@ -1,17 +1,10 @@
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "e2e/shared.h"
-#include "files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // System-call faults injected with strace, none of them seams in the code:
 // the run is made once to find which call of its kind the fault hits, then

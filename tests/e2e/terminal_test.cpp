@@ -1,7 +1,6 @@
 // Tavrel and the pauser on a pseudo-terminal, on Linux and as .exe files
 // under Wine: what only a terminal or a console shows.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -11,21 +10,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <regex>
-#include <string>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "child.h"
 #include "e2e/shared.h"
-#include "files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Tavrel and the pauser on a pseudo-terminal: what only a terminal shows,
 // and under Wine what only a real console does (line input, whole
@@ -250,29 +241,6 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   if (!HasFailure()) fs::remove_all(launch.dir);
 }
 
-// A terminal that knows no escape sequences (TERM=dumb, or no TERM) gets
-// none: no title, no clearing.
-TEST_P(Terminal, DumbTerminalGetsNoEscapes) {
-  if (GetParam() == WINE) GTEST_SKIP() << "Wine's console writes its own sequences";
-  for (const char* term : {"TERM=dumb", "TERM="}) {
-    Launch launch = Starting(LINUX, TAVREL_BIN, "");
-    launch.dir = Make_test_dir();
-    launch.env = {term};
-    int fd = -1;
-    const pid_t pid = Start_on_terminal(launch, false, fd);
-    ASSERT_GE(pid, 0);
-    Terminal_output out;
-    ASSERT_TRUE(Read_until(fd, out, "3. 保存并退出\n\n")) << out.text;
-    ASSERT_EQ(write(fd, "3\r", 2), 2);
-    EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1)));
-    int status = -1;
-    waitpid(pid, &status, 0);
-    close(fd);
-    EXPECT_EQ(out.text.find('\x1b'), std::string::npos) << term;
-    if (!HasFailure()) fs::remove_all(launch.dir);
-  }
-}
-
 // The terminal's settings as `stty -g` would tell them.
 std::string Settings(int fd) {
   termios t{};
@@ -285,12 +253,16 @@ std::string Settings(int fd) {
 // A signal at the pause gives the terminal back before it acts: Ctrl+C and
 // Ctrl+\\ end Tavrel, Ctrl+Z stops it, each with the terminal as it was
 // (a shell with job control waits for a line, then resumes it with fg);
-// after fg the pause still takes one key without Enter.
+// after fg the pause still takes one key without Enter. A terminal that
+// knows no escape sequences (TERM=dumb, or no TERM) gets none.
 TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
   if (GetParam() == WINE) GTEST_SKIP() << "the pause under Wine is cmd's own";
-  for (const std::string key : {"\x1a", "\x03", "\x1c"}) {
+  for (const auto& [key, term] : {std::pair<std::string, std::string>{"\x1a", "TERM=dumb"},
+                                  {"\x03", "TERM="},
+                                  {"\x1c", "TERM=xterm"}}) {
     Launch launch;
     launch.argv = {"/bin/sh", "-c", "set -m; \"$0\"; read x; fg", TAVREL_BIN};
+    launch.env = {term};
     launch.dir = Make_test_dir();
     int fd = -1;
     const pid_t pid = Start_on_terminal(launch, false, fd);
@@ -321,6 +293,7 @@ TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
     for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_NE(status, -1) << "still running after the key " << int(key[0]);
+    EXPECT_EQ(out.text.find('\x1b') == std::string::npos, term != "TERM=xterm") << term;
     if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
     close(fd);
     if (!HasFailure()) fs::remove_all(launch.dir);

@@ -1,24 +1,16 @@
 // Whole transcripts of the real program, on Linux and as tavrel.exe under
 // Wine, with the doubles for the compiler, the program and the pauser.
-#include <gtest/gtest.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <iostream>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "e2e/shared.h"
-#include "files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Com(const std::string& shown) {
   return "当前编译器路径：" + shown + "\n请输入新编译器路径：\n设置成功！\n\n" + PAUSE;
@@ -52,7 +44,6 @@ struct Scenario {
   // What the doubles record, in order; "raw [...]" lines only on Windows.
   std::string log = "";
   bool noisy = false;  // something belongs on standard error (checked on Linux)
-  bool child_signal_ignored = false;
 };
 
 const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
@@ -112,6 +103,7 @@ const Scenario SCENARIOS[] = {
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
      .data_before = "{CC}\r\n.\r\n-O2 -Wall",  // the pauser path a folder
      .files = {SOURCE},
+     .env = {"FAKE_INTERRUPT=1"},  // Ctrl+C ends it
      .made = {"a.exe"},
      .log = CC_LOG + "program\n"},
     {.name = "RunEmptyAnswersSkip",
@@ -190,17 +182,6 @@ const Scenario SCENARIOS[] = {
      .files = {{"R&D x^y/", ""}, {"R&D x^y/a.cpp", ""}},
      .log = "raw [\"{ODD_CC}\" -O2 -Wall -g -o \"R&D x^y/a.exe\" \"R&D x^y/a.cpp\"]\n"
             "compiler <-O2> <-Wall> <-g> <-o> <R&D x^y/a.exe> <R&D x^y/a.cpp>\nprogram\n"},
-    // Inherited, an ignored SIGCHLD would keep every child from being
-    // waited for.
-    {.name = "RunWithChildSignalIgnored",
-     .sessions = {{"1\na.cpp\n1\n3\n",
-                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
-     .data_before = CC_DATA,
-     .linux_only = true,
-     .files = {SOURCE},
-     .made = {"a.exe"},
-     .log = CC_LOG + "program\n",
-     .child_signal_ignored = true},
     // lnk/.. is real/, where the compiler writes; the start runs that file.
     {.name = "RunBehindALinkAndUp",
      .sessions = {{"1\nlnk/../a.cpp\n1\n3\n",
@@ -209,24 +190,6 @@ const Scenario SCENARIOS[] = {
      .linux_only = true,
      .files = {{"real/sub/", ""}, {"real/a.cpp", ""}, {"lnk@", "real/sub"}},
      .log = "compiler <-O2> <-Wall> <-g> <-o> <lnk/../a.exe> <lnk/../a.cpp>\nprogram\n"},
-    // Ctrl+C ends a program run in this console.
-    {.name = "RunInterruptedInThisConsole",
-     .sessions = {{"1\na.cpp\n1\n3\n",
-                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
-     .data_before = CC_DATA,
-     .linux_only = true,
-     .files = {SOURCE},
-     .env = {"FAKE_INTERRUPT=1"},
-     .made = {"a.exe"},
-     .log = CC_LOG + "program\n"},
-    // An old file that is no program: nothing starts.
-    {.name = "RunOldFileThatIsNoProgram",
-     .sessions = {{"1\na.cpp\n0\n1\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
-                                              DIRECT + NOT_STARTED + MENU + BYE}},
-     .data_before = CC_DATA,
-     .linux_only = true,
-     .files = {SOURCE, OLD_EXE},
-     .noisy = true},
     {.name = "RunWithRealCompiler",
      .sessions = {{"1\n中文 目录/你好.cpp\n1\n1\nbad.cpp\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "你好，世界\n" +
@@ -333,7 +296,6 @@ TEST_P(Transcript, MatchesByteForByte) {
     if (geteuid() == 0) fs::permissions(data, fs::perms::all);
   }
   launch.file_size_limit = scenario.file_size_limit;
-  launch.child_signal_ignored = scenario.child_signal_ignored;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
   for (const Session& session : scenario.sessions) {
