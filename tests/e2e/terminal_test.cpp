@@ -297,7 +297,11 @@ TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_NE(status, -1) << "still running after the key " << int(key[0]);
     EXPECT_EQ(out.text.find('\x1b') == std::string::npos, term != "TERM=xterm") << term;
-    if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    if (status == -1) {  // Tavrel too, in a group of its own under job control
+      kill(-tcgetpgrp(fd), SIGKILL);
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
     close(fd);
     if (!HasFailure()) fs::remove_all(launch.dir);
   }
