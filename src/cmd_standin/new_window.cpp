@@ -22,7 +22,8 @@ constexpr auto LAUNCH_GRACE = std::chrono::milliseconds(500);
 
 bool Run_detached(const std::vector<std::string>& args, const std::string& program) {
   // Starting a program opens its file: seen here, it tells a program that
-  // ran and failed from a launcher that opened no window.
+  // ran and failed from a launcher that opened no window. Anyone's open
+  // counts: a start of the same file elsewhere in that moment reads as ours.
   const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   const auto closing = Closing(watch);
   const bool watching = watch >= 0 && inotify_add_watch(watch, program.c_str(), IN_OPEN) >= 0;
