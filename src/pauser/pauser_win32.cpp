@@ -20,6 +20,8 @@ namespace {
 std::atomic<ULONGLONG> keys_are_ours_from{~0ULL};
 std::atomic<DWORD> status{0};
 constexpr ULONGLONG LATE_EVENT_MS = 300;
+// cmd's status for a program it could not start.
+constexpr int NOT_RUN = 9009;
 
 // A handler, unlike ignoring the events outright, is not inherited by the
 // child. At the final prompt Ctrl+C closes the window like any other key.
@@ -66,6 +68,7 @@ int Pauser_main(int, char**) {
 
   // Closing the window ends the pauser, and the job takes the program along.
   const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  const auto job_closing = Closing_handle(job);
   if (job != nullptr) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -81,9 +84,10 @@ int Pauser_main(int, char**) {
     const std::string name = Narrow(program);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
         error == ERROR_INVALID_NAME)
-      return Finish(Not_found_line(name), 9009);
-    return Finish(Not_executable_line(name), 9009);
+      return Finish(Not_found_line(name), NOT_RUN);
+    return Finish(Not_executable_line(name), NOT_RUN);
   }
+  const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
   if (job != nullptr) AssignProcessToJobObject(job, pi.hProcess);
   ResumeThread(pi.hThread);
   // Windows keeps an ended process's peak; Wine forgets it, so the peak is
@@ -109,7 +113,5 @@ int Pauser_main(int, char**) {
   }
   status = code;
   keys_are_ours_from = GetTickCount64() + LATE_EVENT_MS;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return Finish(Summary(Exit_line(code, true), seconds, peak), static_cast<int>(code));
 }

@@ -8,7 +8,6 @@
 
 #include "platform/common.h"
 #include "platform/platform.h"
-#include "platform/posix.h"
 
 namespace {
 
@@ -24,14 +23,6 @@ bool Input_goes_on() {
 }
 
 }  // namespace
-
-int Read_byte() {
-  unsigned char c = 0;
-  ssize_t n;
-  do n = read(STDIN_FILENO, &c, 1);
-  while (n < 0 && errno == EINTR);
-  return n == 1 ? c : -1;
-}
 
 // Terminals here are UTF-8 already.
 void Set_console_utf8() {}

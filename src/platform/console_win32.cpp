@@ -1,5 +1,4 @@
-// Console output, line input and code pages on Windows, and the UTF-8 and
-// UTF-16 conversions that every Windows file uses.
+// Console output, line input and code pages on Windows.
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,6 +10,9 @@
 
 namespace {
 
+// UTF-16 units asked of the console per read.
+constexpr DWORD READ_UNITS = 512;
+
 // Reading a console byte-wise through the C runtime loses every non-ASCII
 // character even with input code page 65001, so a console is read as UTF-16.
 bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
@@ -19,14 +21,14 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
   std::size_t end;
   int interrupts = 0;
   while ((end = pending.find(L'\n')) == std::wstring::npos) {
-    wchar_t buf[512];
+    wchar_t buf[READ_UNITS];
     DWORD n = 0;
     SetLastError(ERROR_SUCCESS);
-    const BOOL read = ReadConsoleW(in, buf, 512, &n, nullptr);
+    const BOOL read = ReadConsoleW(in, buf, READ_UNITS, &n, nullptr);
     // Ctrl+C interrupts the read: no end of input, since the console's own
     // handler is about to end the process without the save.
-    if (n == 0 && GetLastError() == ERROR_OPERATION_ABORTED && ++interrupts < 100) {
-      Sleep(10);
+    if (n == 0 && GetLastError() == ERROR_OPERATION_ABORTED && ++interrupts < RETRIES) {
+      Sleep(RETRY_MS);
       continue;
     }
     if (!read || n == 0) break;
@@ -45,34 +47,6 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
 }
 
 }  // namespace
-
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                      nullptr, nullptr);
-  return utf8;
-}
-
-bool Widen(const std::string& utf8, std::wstring& wide, bool lossy) {
-  wide.clear();
-  if (utf8.empty()) return true;
-  const DWORD flags = lossy ? 0 : MB_ERR_INVALID_CHARS;
-  const int size = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, nullptr, 0);
-  if (n <= 0) return false;
-  wide.resize(static_cast<std::size_t>(n));
-  MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, wide.data(), n);
-  return true;
-}
-
-HANDLE Console(DWORD which) {
-  const HANDLE h = GetStdHandle(which);
-  DWORD mode = 0;
-  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
-}
 
 void Write_out(std::string_view bytes) {
   static const HANDLE out = Console(STD_OUTPUT_HANDLE);

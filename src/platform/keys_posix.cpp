@@ -8,9 +8,18 @@
 #include <iterator>
 
 #include "platform/platform.h"
-#include "platform/posix.h"
 
 namespace {
+
+// One byte of standard input, retrying after a signal; -1 at the end of
+// input, on an error, or when none came in time.
+int Read_byte() {
+  unsigned char c = 0;
+  ssize_t n;
+  do n = read(STDIN_FILENO, &c, 1);
+  while (n < 0 && errno == EINTR);
+  return n == 1 ? c : -1;
+}
 
 // The pause's terminal settings: as they were; without echo and Enter,
 // waiting for a first byte; the same, taking the rest of a key if it comes

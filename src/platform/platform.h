@@ -1,10 +1,12 @@
 // The one seam between Tavrel (and its pauser) and the operating system.
 // Behind it, one file per concern and system, chosen by the build:
 // console_* (output, line input, code pages), keys_* (the pause's key),
-// process_* (children; on Windows Run_command), save_* (the data file's
-// save), pacing_* (precise short sleeps; the fuzz targets bring their own);
-// what needs no system call (the pause sequence, the status queries) in
-// platform_common.cpp. On POSIX, Run_command is the cmd stand-in's, in
+// process_* (children; on Windows Run_command and Use_compiler_folder),
+// path_* (To_path), save_* (the data file's save), pacing_* (precise short
+// sleeps; the fuzz targets and the unpaced test build bring their own);
+// what needs no system call in keys.cpp (the pause sequence) and
+// platform_common.cpp (the status queries, line reading). On POSIX,
+// Run_command and Use_compiler_folder are the cmd stand-in's, in
 // src/cmd_standin/. Paths and command lines cross as UTF-8 byte strings.
 #pragma once
 
@@ -69,8 +71,9 @@ int Run_command(const std::string& line);
 void Sleep_micros(long long micros);
 
 // Turns a UTF-8 path into a file-system path. Returns false when no file can
-// have that name: a NUL byte or a double quote (which Windows forbids, and
-// which Tavrel never uses elsewhere), or on Windows bytes that are not UTF-8.
+// have that name: a NUL byte; on POSIX a double quote (which Windows forbids
+// in names, and which Tavrel never uses elsewhere); on Windows bytes that
+// are not UTF-8 (a '"' there is left for the system to refuse).
 bool To_path(const std::string& utf8, std::filesystem::path& path);
 
 // Status queries that follow symbolic links and never throw. Any failure to

@@ -5,8 +5,6 @@
 
 namespace fs = std::filesystem;
 
-const char* const PAUSE_PROMPT = "请按任意键继续. . .";
-
 namespace {
 
 // One status query; a failed query reads as "not found".
@@ -27,12 +25,6 @@ bool Path_exists(const std::string& path) {
 }
 
 bool Is_regular_file(const std::string& path) { return Query(path) == fs::file_type::regular; }
-
-void Pause_for_key() {
-  Write_out(PAUSE_PROMPT);
-  Wait_for_key();
-  Write_out("\n");
-}
 
 bool Read_stream_line(std::streambuf& in, std::string& s, std::size_t keep, bool (*again)()) {
   s.clear();

@@ -1,25 +1,18 @@
 // POSIX pieces of the operating-system layer that the cmd stand-in and the
-// pauser's POSIX file share: reading a byte, starting and waiting for a
-// child, and the scoped restores around them.
+// pauser's POSIX file share: starting and waiting for a child, and the
+// scoped restores around them.
 #pragma once
 
 #include <signal.h>
 #include <sys/types.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-// Runs `undo` when the scope that holds it ends, on every way out. Made
-// only by the functions below, whose result is kept in a named variable.
-template <class Undo>
-struct [[nodiscard]] Scoped {
-  Undo undo;
-  ~Scoped() { undo(); }
-};
-template <class Undo>
-Scoped(Undo) -> Scoped<Undo>;
+#include "platform/scoped.h"
 
 // Sets the action of `sig` to `handler` (SIG_IGN, SIG_DFL or a function)
 // until the scope ends; then the action it had comes back.
@@ -48,10 +41,6 @@ inline auto Closing(int fd) {
   }};
 }
 
-// Reads one byte from standard input, retrying after a signal. Returns the
-// byte, or -1 at the end of input, on an error, or when none came in time.
-int Read_byte();
-
 // Starts args[0] with the others as its arguments, without a shell: the
 // path as given, or with `search` a bare name looked up on PATH. SIGINT and
 // SIGQUIT get their default action back in the child even while we ignore
@@ -68,10 +57,27 @@ int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console = t
 // ended it. -1 when it could not be waited for (then errno says why).
 int Wait_pid(pid_t pid);
 
+// What Around_child keeps of the terminal and the keyboard's signals.
+struct Kept_terminal {
+  termios attributes{};
+  bool is_terminal = false;
+  pid_t foreground = -1;
+  int flags = -1;  // standard input's file flags, -1 when unknown
+  struct sigaction on_int {
+  }, on_quit{};
+};
+
+// Around_child's two halves: Keep_terminal ignores SIGINT and SIGQUIT and
+// tells what it found; Give_back puts it all back.
+Kept_terminal Keep_terminal();
+void Give_back(const Kept_terminal& kept);
+
 // Around a child that runs in our terminal, until the scope ends: SIGINT
 // and SIGQUIT are ignored (as system() does: the keyboard's signals are the
 // child's), and the terminal's attributes, foreground process group and
 // standard input's file flags are kept; then they come back, whatever the
 // child did to them (raw mode, its own foreground, O_NONBLOCK), and the two
-// signals get their actions back. Not nested.
-Scoped<void (*)()> Around_child();
+// signals get their actions back. Each scope keeps its own: they nest.
+inline auto Around_child() {
+  return Scoped{[kept = Keep_terminal()] { Give_back(kept); }};
+}

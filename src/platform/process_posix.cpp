@@ -1,4 +1,5 @@
-// Starting a child, waiting for it, and the terminal around it, on POSIX.
+// Starting a child, waiting for it, and around it the terminal (its
+// attributes, foreground process group and input flags), on POSIX.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -12,27 +13,9 @@
 
 namespace {
 
-// Around_child's keep: the terminal's attributes and standard input's file
-// flags, and the keyboard signals' actions.
-termios kept_terminal;
-bool terminal_kept = false;
-int kept_flags = -1;
-pid_t kept_foreground = -1;
-struct sigaction kept_int, kept_quit;
-
-void Put_back() {
-  if (terminal_kept) {
-    // A child that took the terminal's foreground (a shell, a job-control
-    // program) leaves us in the background: setting the terminal must not
-    // stop us, and the foreground comes back with it.
-    const auto ttou = Set_action(SIGTTOU, SIG_IGN);
-    if (kept_foreground > 0) tcsetpgrp(STDIN_FILENO, kept_foreground);
-    tcsetattr(STDIN_FILENO, TCSADRAIN, &kept_terminal);
-  }
-  if (kept_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept_flags);
-  sigaction(SIGINT, &kept_int, nullptr);
-  sigaction(SIGQUIT, &kept_quit, nullptr);
-}
+// Descriptors below this are marked one by one where close_range cannot
+// mark them all.
+constexpr int FD_SCAN_END = 1024;
 
 // The child's side of Spawn: never returns. Why its exec failed goes back
 // through `report`, which a successful exec closes.
@@ -52,7 +35,7 @@ void Put_back() {
 #ifdef CLOSE_RANGE_CLOEXEC
   marked = close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0;
 #endif
-  for (int fd = 3; !marked && fd < 1024; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  for (int fd = 3; !marked && fd < FD_SCAN_END; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
   if (error == 0) {
     if (search)
       execvp(argv[0], argv);
@@ -68,9 +51,6 @@ void Put_back() {
 }  // namespace
 
 void Reset_child_signal() { signal(SIGCHLD, SIG_DFL); }
-
-// Programs find their libraries by other means here.
-void Use_compiler_folder(const std::string&) {}
 
 int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console, bool search) {
   if (args.empty()) return ENOENT;
@@ -108,13 +88,28 @@ int Wait_pid(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-Scoped<void (*)()> Around_child() {
+Kept_terminal Keep_terminal() {
+  Kept_terminal kept;
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
-  sigaction(SIGINT, &ignore, &kept_int);
-  sigaction(SIGQUIT, &ignore, &kept_quit);
-  terminal_kept = tcgetattr(STDIN_FILENO, &kept_terminal) == 0;
-  kept_foreground = terminal_kept ? tcgetpgrp(STDIN_FILENO) : -1;
-  kept_flags = fcntl(STDIN_FILENO, F_GETFL);
-  return Scoped<void (*)()>{Put_back};
+  sigaction(SIGINT, &ignore, &kept.on_int);
+  sigaction(SIGQUIT, &ignore, &kept.on_quit);
+  kept.is_terminal = tcgetattr(STDIN_FILENO, &kept.attributes) == 0;
+  kept.foreground = kept.is_terminal ? tcgetpgrp(STDIN_FILENO) : -1;
+  kept.flags = fcntl(STDIN_FILENO, F_GETFL);
+  return kept;
+}
+
+void Give_back(const Kept_terminal& kept) {
+  if (kept.is_terminal) {
+    // A child that took the terminal's foreground (a shell, a job-control
+    // program) leaves us in the background: setting the terminal must not
+    // stop us, and the foreground comes back with it.
+    const auto ttou = Set_action(SIGTTOU, SIG_IGN);
+    if (kept.foreground > 0) tcsetpgrp(STDIN_FILENO, kept.foreground);
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &kept.attributes);
+  }
+  if (kept.flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept.flags);
+  sigaction(SIGINT, &kept.on_int, nullptr);
+  sigaction(SIGQUIT, &kept.on_quit, nullptr);
 }

@@ -30,11 +30,10 @@ int Run_interpreter(std::wstring line) {
   if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                       &pi))
     return -1;
-  CloseHandle(pi.hThread);
+  const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
   DWORD code = 0;
   const bool waited = WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0 &&
                       GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
   return waited ? static_cast<int>(code) : -1;
 }
 

@@ -35,14 +35,6 @@ bool Write_all(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool To_path(const std::string& utf8, std::filesystem::path& path) {
-  // Windows forbids '"' in names, and cmd's quoting (copied by the stand-in)
-  // would turn the rest of such a path into arguments of their own.
-  if (utf8.find_first_of(std::string_view("\0\"", 2)) != std::string::npos) return false;
-  path = utf8;
-  return true;
-}
-
 bool Replace_file(const std::string& path, const std::string& bytes) {
   // Held until the file is in place or cleaned up, so that no signal from
   // outside whose default ends the process leaves a temporary file behind.

@@ -15,21 +15,14 @@ bool Patiently(Step step) {
   for (int tries = 0;; ++tries) {
     if (step()) return true;
     const DWORD error = GetLastError();
-    if (tries == 100 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-                         error != ERROR_LOCK_VIOLATION))
+    if (tries == RETRIES || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                             error != ERROR_LOCK_VIOLATION))
       return false;
-    Sleep(10);
+    Sleep(RETRY_MS);
   }
 }
 
 }  // namespace
-
-bool To_path(const std::string& utf8, std::filesystem::path& path) {
-  std::wstring wide;
-  if (utf8.find('\0') != std::string::npos || !Widen(utf8, wide)) return false;
-  path = wide;
-  return true;
-}
 
 bool Replace_file(const std::string& path, const std::string& bytes) {
   std::wstring target;

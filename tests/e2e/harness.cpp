@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "child.h"
@@ -42,21 +44,58 @@ std::string Make_test_dir() {
   return dir.string();
 }
 
+Scoped<std::function<void()>> Removing(const std::string& dir) {
+  return Scoped{std::function<void()>([dir] {
+    if (::testing::Test::HasFailure()) return;
+    std::error_code ec;
+    const auto open = fs::perms::owner_all;
+    fs::permissions(dir, open, fs::perm_options::add, ec);
+    for (auto i = fs::recursive_directory_iterator(dir, ec); !ec && i != fs::end(i);
+         i.increment(ec))
+      if (i->is_directory(ec) && !i->is_symlink(ec))
+        fs::permissions(i->path(), open, fs::perm_options::add, ec);
+    fs::remove_all(dir, ec);
+  })};
+}
+
+bool Nobody(uid_t& uid, gid_t& gid) {
+  const passwd* const user = getpwnam("nobody");
+  if (user == nullptr) return false;
+  uid = user->pw_uid;
+  gid = user->pw_gid;
+  return true;
+}
+
 Outcome Run_program(const Launch& launch) {
   // Beside the working directory, so that the program's files stand alone.
   const std::string in = launch.dir + ".stdin", out = launch.dir + ".stdout",
-                    err = launch.dir + ".stderr";
+                    err = launch.dir + ".stderr", slept = launch.dir + ".slept";
+  const std::string slept_env = "TAVREL_SLEPT=" + slept;
   Write_file(in, launch.input);
+  fs::remove(slept);
+  uid_t uid = 0;
+  gid_t gid = 0;
+  if (launch.as_nobody && geteuid() == 0 && !Nobody(uid, gid)) {
+    ADD_FAILURE() << "no user nobody to run " << launch.argv[0] << " as";
+    return {};
+  }
   // A file, not a pipe: all of the input is there from the start, so a
   // child of the program (Wine's pause) finds what the program left.
   const int fin = open(in.c_str(), O_RDONLY | O_CLOEXEC);
   const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fin < 0 || fout < 0 || ferr < 0) {
+    for (const int fd : {fin, fout, ferr})
+      if (fd >= 0) close(fd);
+    ADD_FAILURE() << "cannot open the standard streams beside " << launch.dir;
+    return {};
+  }
   const auto t0 = std::chrono::steady_clock::now();
-  const pid_t pid = Start_child(launch.argv, launch.dir, fin, fout, ferr, [&launch] {
+  const pid_t pid = Start_child(launch.argv, launch.dir, fin, fout, ferr, [&] {
     setpgid(0, 0);  // one group, killed whole when it outlives its deadline
     // No new windows unless a test asks for them.
     for (const char* name : {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    putenv(const_cast<char*>(slept_env.c_str()));
     for (const std::string& e : launch.env) putenv(const_cast<char*>(e.c_str()));
     if (launch.file_size_limit >= 0) {
       const rlimit r{static_cast<rlim_t>(launch.file_size_limit),
@@ -64,8 +103,7 @@ Outcome Run_program(const Launch& launch) {
       setrlimit(RLIMIT_FSIZE, &r);
     }
     if (launch.child_signal_ignored) signal(SIGCHLD, SIG_IGN);
-    if (launch.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(126);
+    if (launch.as_nobody && geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
   });
   for (const int fd : {fin, fout, ferr}) close(fd);
   int wstatus = 0;
@@ -85,6 +123,8 @@ Outcome Run_program(const Launch& launch) {
   o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   o.out = Read_file(out);
   o.err = Read_file(err);
+  double micros = 0;
+  if (std::ifstream f(slept); f >> micros) o.slept = micros / 1e6;
   if (late)
     ADD_FAILURE() << launch.argv[0] << " still ran after " << launch.deadline
                   << " s and was killed. Standard output:\n"
@@ -93,5 +133,6 @@ Outcome Run_program(const Launch& launch) {
   fs::remove(in);
   fs::remove(out);
   fs::remove(err);
+  fs::remove(slept);
   return o;
 }

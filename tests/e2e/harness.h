@@ -1,16 +1,21 @@
 // Runs a program the way a user would, with scripted standard input.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "files.h"
+#include "platform/scoped.h"
 
 struct Outcome {
   std::string out;  // all of standard output
   std::string err;
   int status = -1;  // exit status, or 128 + signal
   double seconds = 0;
+  double slept = -1;  // what tavrel_unpaced was asked to sleep, in seconds
 };
 
 struct Launch {
@@ -19,7 +24,7 @@ struct Launch {
                                       // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
   std::string dir;                    // working directory
   std::string input;                  // the whole of standard input
-  bool as_nobody = false;             // drop root's rights, for permission faults
+  bool as_nobody = false;             // root runs it as the user nobody
   long file_size_limit = -1;          // RLIMIT_FSIZE in bytes, when not -1
   bool child_signal_ignored = false;  // SIGCHLD inherited as ignored
   int deadline = 120;                 // seconds; then the program is killed
@@ -33,3 +38,12 @@ Outcome Run_program(const Launch& launch);
 // folder of this process's own (removed at exit when the tests left it
 // empty). Tests leave their directory behind only when they fail.
 std::string Make_test_dir();
+
+// Removes `dir` when the scope ends, unless the test has failed by then:
+// on every way out, an early ASSERT or a skip included. A folder made
+// read-only inside it is opened again first.
+Scoped<std::function<void()>> Removing(const std::string& dir);
+
+// The user nobody's ids, for root's runs without root's rights; false when
+// this system has no such user.
+bool Nobody(uid_t& uid, gid_t& gid);

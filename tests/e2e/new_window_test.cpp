@@ -8,7 +8,7 @@ namespace {
 // A working directory holding a.cpp and a data file; the input runs it.
 Launch Prepared(const std::string& data) {
   Launch launch;
-  launch.argv = {TAVREL_BIN};
+  launch.argv = {TAVREL_UNPACED};
   const std::string root = Make_test_dir();
   // A shell between Tavrel and the program would trip over this name, and
   // tmux would run or expand its formats.
@@ -21,18 +21,22 @@ Launch Prepared(const std::string& data) {
 }
 
 TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
-  const std::string tmux = "/usr/bin/tmux";
-  NEED_FILE(tmux);
+  NEED_TOOL(TAVREL_TMUX, "tmux (Debian: tmux)");
+  NEED_TOOL(TAVREL_SLEEP, "sleep (Debian: coreutils)");
   Launch launch = Prepared(CC_DATA);
-  const std::string server = "tavrel-e2e-" + std::to_string(getpid());
+  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
+  // A server of this test's own: no other tmux is touched.
+  const std::string server_name = "tavrel-e2e-" + std::to_string(getpid());
   const auto tool = [&](const std::vector<std::string>& args) {
     Launch t;
-    t.argv = {tmux, "-L", server, "-f", "/dev/null"};
+    t.argv = {TAVREL_TMUX, "-L", server_name, "-f", "/dev/null"};
     t.argv.insert(t.argv.end(), args.begin(), args.end());
     t.dir = fs::path(launch.dir).parent_path().string();
+    t.deadline = 30;
     return Run_program(t).out;
   };
-  tool({"new-session", "-d", "-s", "t", "sleep", "600"});
+  tool({"new-session", "-d", "-s", "t", TAVREL_SLEEP, "600"});
+  const auto server = Scoped{[&tool] { tool({"kill-server"}); }};
   tool({"set-option", "-g", "remain-on-exit", "on"});
   std::string socket = tool({"display-message", "-p", "-t", "t", "#{socket_path}"});
   ASSERT_FALSE(socket.empty());
@@ -42,26 +46,24 @@ TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
   const std::string expected_log = With_doubles(CC_LOG + "program\n", LINUX);
   const std::string log = Wait_for_log(fs::path(launch.dir) / "fake.log", expected_log.size());
   const std::string windows = tool({"list-windows", "-t", "t", "-F", "#{window_name}"});
-  tool({"kill-server"});
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
   EXPECT_EQ(log, expected_log);
   EXPECT_NE(windows.find("a.cpp\n"), std::string::npos) << windows;
   EXPECT_FALSE(fs::exists(fs::path(launch.dir).parent_path() / "pwned"));
   EXPECT_FALSE(fs::exists(fs::path(launch.dir) / "pwned"));
-  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
 
 // A tmux that refuses the window (no server at that socket) has opened
 // nothing: the program runs in this console.
 TEST(NewWindow, RefusedByTmuxRunsInThisConsole) {
-  NEED_FILE(std::string("/usr/bin/tmux"));
+  NEED_TOOL(TAVREL_TMUX, "tmux (Debian: tmux)");
   Launch launch = Prepared(CC_DATA);
+  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
   launch.env = {"TMUX=" + fs::path(launch.dir).parent_path().string() + "/no-server,1,0"};
   const Outcome o = Run_program(launch);
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
   EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"),
             With_doubles(CC_LOG + "program\n", LINUX));
-  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
 
 // A stand-in terminal on PATH: one that opens its window and stays until
@@ -79,10 +81,11 @@ struct Display {
   std::string shows = VIA + STARTED;
 };
 
+// {SEQ} and {SLEEP} stand for the programs' paths: PATH holds neither.
 const std::string OPENS =
     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
-    "for i in $(/usr/bin/seq 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
-    "/bin/sleep 0.1; done\n";
+    "for i in $({SEQ} 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
+    "{SLEEP} 0.1; done\n";
 const std::string RUNS = "pauser <a.exe>\nprogram\nfds 0 1 2\n";
 
 const Display DISPLAYS[] = {
@@ -99,7 +102,12 @@ class NewWindowWithDisplay : public ::testing::TestWithParam<Display> {};
 
 TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   const Display& d = GetParam();
+  for (const auto& [tool, package] : {std::pair{TAVREL_SH, "sh (Debian: dash)"},
+                                      {TAVREL_SEQ, "seq (Debian: coreutils)"},
+                                      {TAVREL_SLEEP, "sleep (Debian: coreutils)"}})
+    NEED_TOOL(tool, package);
   Launch launch = Prepared(d.data);
+  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
   // A pauser of this test's own: the start watches the file for opens, and
   // tests running beside this one open the shared one.
   const fs::path own = fs::path(launch.dir).parent_path() / "pauser";
@@ -111,9 +119,13 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   Write_file(fs::path(launch.dir) / DATA, doubles(d.data));
   const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
   fs::create_directory(bin);
-  Write_file(bin / "xterm", "#!/bin/sh\n" + d.xterm);
+  std::string script = "#!" + std::string(TAVREL_SH) + "\n" + d.xterm;
+  Replace_all(script, "{SEQ}", TAVREL_SEQ);
+  Replace_all(script, "{SLEEP}", TAVREL_SLEEP);
+  Write_file(bin / "xterm", script);
   fs::permissions(bin / "xterm", fs::perms::owner_all);
-  Write_file(fs::path(launch.dir) / "nice", "#!/bin/sh\necho planted nice >> fake.log\n\"$@\"\n");
+  Write_file(fs::path(launch.dir) / "nice",
+             "#!" + std::string(TAVREL_SH) + "\necho planted nice >> fake.log\n\"$@\"\n");
   fs::permissions(fs::path(launch.dir) / "nice", fs::perms::owner_all);
   launch.env = {"DISPLAY=:99", "PATH=.:" + bin.string(), "FAKE_FDS=1"};
   launch.deadline = 30;
@@ -124,7 +136,6 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   const std::string log = doubles(CC_LOG + d.runs);
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
   EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"), doubles(d.xterm_log));
-  if (!HasFailure()) fs::remove_all(fs::path(launch.dir).parent_path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, NewWindowWithDisplay, ::testing::ValuesIn(DISPLAYS),

@@ -28,8 +28,9 @@ enum Target { LINUX, WINE };
     }                                                                         \
   } while (0)
 #define NEED_WINE() NEED(*TAVREL_WINE != '\0', TAVREL_WINE_ABSENT, TAVREL_WINE_TOOL_MISSING)
-#define NEED_FILE(path) \
-  NEED(std::filesystem::exists(path), std::string(path) + " is not installed", true)
+// A helper program that CMake found (its path), or the package that has it.
+#define NEED_TOOL(path, package) \
+  NEED(*(path) != '\0', std::string(package) + " is not installed", true)
 
 inline const std::string RULE = std::string(100, '-') + "\n";
 inline const std::string MENU =

@@ -7,14 +7,18 @@
 namespace {
 
 // System-call faults injected with strace, none of them seams in the code:
-// the run is made once to find which call of its kind the fault hits, then
-// again with the fault.
-struct Fault {
-  const char* name;
+// the run is made once to find which call of its kind each step hits, then
+// again with the fault at each step.
+struct Step {
   const char* call;     // the system call
   const char* after;    // the call to fail is the first after a traced line matching this
   const char* pattern;  // and matching this itself
-  const char* inject;   // error=... or signal=SIGKILL
+};
+
+struct Fault {
+  const char* name;
+  std::vector<Step> steps;  // one run with the fault for each
+  const char* inject;       // error=... or signal=SIGKILL
   std::string input;
   std::string shows;  // the transcript holds this
   int status;
@@ -26,34 +30,69 @@ struct Fault {
 const std::string OLD_DATA = "old\r\n\r\n", NEW_DATA = "new\r\n\r\n", SET_NEW = "2\n1\nnew\n5\n3\n";
 const char* const TMP = "\\.tmp\"";
 const int KILLED = 128 + 9;
+const Step OPEN_TMP{"openat", "", TMP}, WRITE_TMP{"write", TMP, ""}, SYNC{"fsync", "", ""},
+    CLOSE_TMP{"close", TMP, ""}, RENAME{"rename", "", ""};
+const Step READ_DATA{"read", "\"tavrel_data.qv\", O_RDONLY", ""};
 
 const Fault FAULTS[] = {
-    {"OpenTemporary", "openat", "", TMP, "error=EACCES", SET_NEW, UNSAVED, 1},
-    {"WriteTemporary", "write", TMP, "", "error=ENOSPC", SET_NEW, UNSAVED, 1},
-    {"SyncTemporary", "fsync", "", "", "error=EIO", SET_NEW, UNSAVED, 1},
-    {"CloseTemporary", "close", TMP, "", "error=EIO", SET_NEW, UNSAVED, 1},
-    {"Rename", "rename", "", "", "error=EXDEV", SET_NEW, UNSAVED, 1},
-    {"RemoveFolderInTheWay", "rmdir", "", "", "error=EBUSY", "3\n", UNSAVED, 1, true},
-    {"KilledAtOpen", "openat", "", TMP, "signal=SIGKILL", SET_NEW, "", KILLED},
-    {"KilledAtWrite", "write", TMP, "", "signal=SIGKILL", SET_NEW, "", KILLED},
-    {"KilledAtSync", "fsync", "", "", "signal=SIGKILL", SET_NEW, "", KILLED},
-    {"KilledAtClose", "close", TMP, "", "signal=SIGKILL", SET_NEW, "", KILLED},
-    {"KilledAtRename", "rename", "", "", "signal=SIGKILL", SET_NEW, "", KILLED},
+    {"OpenTemporary", {OPEN_TMP}, "error=EACCES", SET_NEW, UNSAVED, 1},
+    {"WriteTemporary", {WRITE_TMP}, "error=ENOSPC", SET_NEW, UNSAVED, 1},
+    {"SyncTemporary", {SYNC}, "error=EIO", SET_NEW, UNSAVED, 1},
+    {"CloseTemporary", {CLOSE_TMP}, "error=EIO", SET_NEW, UNSAVED, 1},
+    {"Rename", {RENAME}, "error=EXDEV", SET_NEW, UNSAVED, 1},
+    {"RemoveFolderInTheWay", {{"rmdir", "", ""}}, "error=EBUSY", "3\n", UNSAVED, 1, true},
+    {"KilledAtEachStep",
+     {OPEN_TMP, WRITE_TMP, SYNC, CLOSE_TMP, RENAME},
+     "signal=SIGKILL",
+     SET_NEW,
+     "",
+     KILLED},
     // Only the compiler's path: -P, not a count, since counts are per process.
-    {"CompilerWillNotStart", "execve", "", "{CC}", "error=ENOENT", "1\na.cpp\n3\n",
-     AUTO + "编译失败！", 0},
-    {"WaitForCompilerFails", "wait4", "", "", "error=ECHILD", "1\na.cpp\n3\n",
-     "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束", 0},
-    {"TermAtSync", "fsync", "", "", "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
-    {"QuitAtSync", "fsync", "", "", "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
-    {"PauserWaitFails", "wait4", "", "", "error=ECHILD", "", "无法得知程序如何结束。", 1, false, "",
+    {"CompilerWillNotStart",
+     {{"execve", "", "{CC}"}},
+     "error=ENOENT",
+     "1\na.cpp\n3\n",
+     AUTO + "编译失败！",
+     0},
+    {"WaitForCompilerFails",
+     {{"wait4", "", ""}},
+     "error=ECHILD",
+     "1\na.cpp\n3\n",
+     "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束",
+     0},
+    {"TermAtSync", {SYNC}, "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
+    {"QuitAtSync", {SYNC}, "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
+    {"PauserWaitFails",
+     {{"wait4", "", ""}},
+     "error=ECHILD",
+     "",
+     "无法得知程序如何结束。",
+     1,
+     false,
+     "",
      true},
-    {"DataFileWillNotRead", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", "2\n1\n",
-     "当前编译器路径：<空>", 0, false, OLD_DATA},
-    {"DataFileWillNotReadThenSet", "read", "\"tavrel_data.qv\", O_RDONLY", "", "error=EIO", SET_NEW,
-     "当前编译器路径：<空>", 0, false, NEW_DATA},
-    {"DataFileWillNotOpen", "openat", "", "\"tavrel_data.qv\", O_RDONLY", "error=EACCES", "2\n1\n",
-     "当前编译器路径：<空>", 0},
+    {"DataFileWillNotRead",
+     {READ_DATA},
+     "error=EIO",
+     "2\n1\n",
+     "当前编译器路径：<空>",
+     0,
+     false,
+     OLD_DATA},
+    {"DataFileWillNotReadThenSet",
+     {READ_DATA},
+     "error=EIO",
+     SET_NEW,
+     "当前编译器路径：<空>",
+     0,
+     false,
+     NEW_DATA},
+    {"DataFileWillNotOpen",
+     {{"openat", "", "\"tavrel_data.qv\", O_RDONLY"}},
+     "error=EACCES",
+     "2\n1\n",
+     "当前编译器路径：<空>",
+     0},
 };
 
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
@@ -62,16 +101,18 @@ class Injected : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   const Fault& f = GetParam();
-  const std::string strace = "/usr/bin/strace";
-  NEED_FILE(strace);
+  NEED(*TAVREL_STRACE != '\0', "strace (Debian: strace) is not installed", true);
   const std::string root = Make_test_dir();
+  const auto removing = Removing(root);
   Launch launch;
   launch.dir = root + "/cwd";
   launch.input = f.input;
   launch.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer cannot work under ptrace
   const fs::path data = fs::path(launch.dir) / DATA;
   const fs::path trace = fs::path(root) / "trace";
-  const bool by_path = f.call == std::string("execve");
+  const bool by_path = f.steps[0].call == std::string("execve");
+  std::string calls = "openat";
+  for (const Step& step : f.steps) calls += std::string(",") + step.call;
   const auto run = [&](const std::string& fault) {
     fs::remove_all(launch.dir);
     fs::create_directory(launch.dir);
@@ -80,47 +121,58 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
     else  // a run of code needs the compiler
       Write_file(data, f.input[0] == '1' ? With_doubles(CC_DATA, LINUX) : OLD_DATA);
     Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
-    launch.argv = {strace, "-f", "-o", trace.string(), "-e", std::string("trace=openat,") + f.call};
-    if (by_path) launch.argv.insert(launch.argv.end(), {"-P", With_doubles(f.pattern, LINUX)});
+    launch.argv = {TAVREL_STRACE, "-f", "-o", trace.string(), "-e", "trace=" + calls};
+    if (by_path)
+      launch.argv.insert(launch.argv.end(), {"-P", With_doubles(f.steps[0].pattern, LINUX)});
     if (!fault.empty()) launch.argv.insert(launch.argv.end(), {"-e", fault});
-    launch.argv.push_back(f.pauser ? TAVREL_PAUSER : TAVREL_BIN);
+    launch.argv.push_back(f.pauser ? TAVREL_PAUSER : TAVREL_UNPACED);
     if (f.pauser) launch.argv.push_back(With_doubles("{PROGRAM}", LINUX));
     return Run_program(launch);
   };
-  std::string when;
-  if (!by_path) {  // which call of its kind is the one to fail
+  // Which call of its kind each step fails: counted in one run without faults.
+  std::vector<std::string> whens;
+  if (by_path) {
+    whens.push_back("");
+  } else {
     run("");
-    std::istringstream lines(Read_file(trace));
-    const std::regex call(std::string("^[0-9]+ +") + f.call + "\\("), after(f.after),
-        target(f.pattern);
-    bool armed = *f.after == '\0', found = false;
-    for (std::string line; !found && std::getline(lines, line);) {
-      const bool is_call = std::regex_search(line, call);
-      if (is_call) when = std::to_string(std::stoi(when.empty() ? "0" : when) + 1);
-      if (is_call && armed) found = std::regex_search(line, target);
-      armed = armed || std::regex_search(line, after);
+    const std::string traced = Read_file(trace);
+    for (const Step& step : f.steps) {
+      std::istringstream lines(traced);
+      const std::regex call(std::string("^[0-9]+ +") + step.call + "\\("), after(step.after),
+          target(step.pattern);
+      bool armed = *step.after == '\0', found = false;
+      int count = 0;
+      for (std::string line; !found && std::getline(lines, line);) {
+        const bool is_call = std::regex_search(line, call);
+        count += is_call;
+        if (is_call && armed) found = std::regex_search(line, target);
+        armed = armed || std::regex_search(line, after);
+      }
+      ASSERT_TRUE(found) << step.call << "\n" << traced;
+      whens.push_back(":when=" + std::to_string(count));
     }
-    ASSERT_TRUE(found) << Read_file(trace);
-    when = ":when=" + when;
   }
-  const Outcome o = run("inject=" + std::string(f.call) + ":" + f.inject + when);
-  EXPECT_EQ(o.status, f.status) << o.out << o.err;
-  EXPECT_NE((o.out + o.err).find(f.shows), std::string::npos) << o.out << o.err;
-  if (!f.data.empty()) {
-    EXPECT_EQ(Read_file(data), f.data);
-  } else if (f.in_the_way) {
-    EXPECT_TRUE(fs::is_directory(data));
-  } else if (f.status == KILLED) {
-    const std::string now = Read_file(data);
-    EXPECT_TRUE(now == OLD_DATA || now == NEW_DATA) << now;
-  } else if (f.status == 1 || f.call == std::string("openat")) {
-    EXPECT_EQ(Read_file(data), OLD_DATA);  // also when it could not be read
+  for (std::size_t i = 0; i < f.steps.size(); ++i) {
+    SCOPED_TRACE(f.steps[i].call);
+    const Outcome o = run("inject=" + std::string(f.steps[i].call) + ":" + f.inject + whens[i]);
+    EXPECT_EQ(o.status, f.status) << o.out << o.err;
+    EXPECT_NE((o.out + o.err).find(f.shows), std::string::npos) << o.out << o.err;
+    if (!f.data.empty()) {
+      EXPECT_EQ(Read_file(data), f.data);
+    } else if (f.in_the_way) {
+      EXPECT_TRUE(fs::is_directory(data));
+    } else if (f.status == KILLED) {
+      const std::string now = Read_file(data);
+      EXPECT_TRUE(now == OLD_DATA || now == NEW_DATA) << now;
+    } else if (f.status == 1 || f.steps[i].call == std::string("openat")) {
+      EXPECT_EQ(Read_file(data), OLD_DATA);  // also when it could not be read
+    }
+    // SIGKILL cannot wait for the save
+    if (f.status != KILLED && f.input[0] != '1' && !f.pauser) {
+      std::vector<std::string> names = Names_besides(launch.dir, DATA);
+      EXPECT_EQ(names, std::vector<std::string>{SOURCE.first});
+    }
   }
-  if (f.status != KILLED && f.input[0] != '1' && !f.pauser) {  // SIGKILL cannot wait for the save
-    std::vector<std::string> names = Names_besides(launch.dir, DATA);
-    EXPECT_EQ(names, std::vector<std::string>{SOURCE.first});
-  }
-  if (!HasFailure()) fs::remove_all(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(Strace, Injected, ::testing::ValuesIn(FAULTS),

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "files.h"
 #include "platform/common.h"
 
 namespace {
@@ -43,7 +44,11 @@ TEST(ReadLine, KeepsAtMostWhatIsAskedAndConsumesTheLine) {
   EXPECT_EQ(s, "");
 }
 
-TEST(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
+// Each in a folder of its own: the Linux and the Windows unit tests may run
+// side by side.
+class PathQueries : public In_temp_dir {};
+
+TEST_F(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
   EXPECT_TRUE(Path_exists("."));
   EXPECT_FALSE(Is_regular_file("."));
   EXPECT_FALSE(Path_exists(""));
@@ -59,7 +64,7 @@ TEST(PathQueries, NeverThrowAndRefuseWhatCannotBeAName) {
   EXPECT_FALSE(Is_regular_file("no/such/file"));
 }
 
-TEST(PathQueries, TakeUtf8Names) {
+TEST_F(PathQueries, TakeUtf8Names) {
   const std::string name = "路径 测试.cpp";
   std::filesystem::path p;
   ASSERT_TRUE(To_path(name, p));

@@ -15,6 +15,7 @@
 #endif
 
 #include "files.h"
+#include "platform/scoped.h"
 
 namespace {
 
@@ -112,8 +113,8 @@ TEST_F(Store, SaveReplacesAnEmptyDirectory) {
   // The mode any new file gets: 0666 less the umask.
   for (const mode_t mask : {022, 077}) {
     const mode_t old = umask(mask);
+    const auto restore = Scoped{[old] { umask(old); }};
     ASSERT_TRUE(Save_settings());
-    umask(old);
     struct stat st {};
     ASSERT_EQ(stat(DATA, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;

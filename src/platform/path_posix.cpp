@@ -1,0 +1,10 @@
+// UTF-8 names as file-system paths on POSIX, where a name is its bytes.
+#include "platform/platform.h"
+
+bool To_path(const std::string& utf8, std::filesystem::path& path) {
+  // Windows forbids '"' in names, and cmd's quoting (copied by the stand-in)
+  // would turn the rest of such a path into arguments of their own.
+  if (utf8.find_first_of(std::string_view("\0\"", 2)) != std::string::npos) return false;
+  path = utf8;
+  return true;
+}

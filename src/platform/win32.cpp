@@ -1,0 +1,31 @@
+// What every Windows file of the layer and the pauser's share: UTF-8 and
+// UTF-16, and the console's handles.
+#include "platform/win32.h"
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+bool Widen(const std::string& utf8, std::wstring& wide, bool lossy) {
+  wide.clear();
+  if (utf8.empty()) return true;
+  const DWORD flags = lossy ? 0 : MB_ERR_INVALID_CHARS;
+  const int size = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  wide.resize(static_cast<std::size_t>(n));
+  MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, wide.data(), n);
+  return true;
+}
+
+HANDLE Console(DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  DWORD mode = 0;
+  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
+}
