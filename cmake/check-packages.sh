@@ -37,17 +37,21 @@ fi
 check "$tgz" "$(cmake -E chdir "$dir" cmake -E tar tf "$tgz" | grep -v '/$')"
 check "$deb" "$(dpkg-deb -c "$dir/$deb" | awk '/^-/ {print $NF}')"
 
-# Each program holds only what it uses: no Linux stand-in in tavrel.exe, no
-# settings store or run-code operation in the pauser.
+# Each program holds only what it uses: no Linux stand-in in tavrel.exe; no
+# settings store, save, run-code operation or compiler folder in either pauser.
 # The build's own files, since the packaged ones are stripped of their names.
 symbols() { "$1" -C "$2" | grep -E "$3" || true; }
 [ -n "$(symbols nm "$dir/tavrel-pauser" 'Pauser_main')" ] ||
   { echo "no symbols to check in $dir/tavrel-pauser" >&2; exit 1; }
-found=$(symbols nm "$dir/tavrel-pauser" 'Load_settings|Save_settings|Compile_line|Split_fields|Window_command')
+not_pausers='Load_settings|Save_settings|Replace_file|Mark_hidden|Use_compiler_folder|Compile_line|Split_fields|Window_command'
+found=$(symbols nm "$dir/tavrel-pauser" "$not_pausers")
 if [ -n "$have_zip" ]; then
   [ -n "$(symbols x86_64-w64-mingw32-nm "$dir/win/tavrel.exe" 'Main_loop')" ] ||
     { echo "no symbols to check in $dir/win/tavrel.exe" >&2; exit 1; }
   found+=$(symbols x86_64-w64-mingw32-nm "$dir/win/tavrel.exe" 'Split_fields|Window_command|LAUNCHERS')
+  [ -n "$(symbols x86_64-w64-mingw32-nm "$dir/win/tavrel-pauser.exe" 'Pauser_main')" ] ||
+    { echo "no symbols to check in $dir/win/tavrel-pauser.exe" >&2; exit 1; }
+  found+=$(symbols x86_64-w64-mingw32-nm "$dir/win/tavrel-pauser.exe" "$not_pausers")
 fi
 [ -z "$found" ] || { echo "a program holds code it never uses: $found" >&2; exit 1; }
 echo "each program holds only its own code"
