@@ -3,7 +3,7 @@
 // console_* (output, line input, code pages), keys_* (the pause's key),
 // process_* (children; on Windows Run_command and Use_compiler_folder),
 // path_* (To_path), save_* (the data file's save), pacing_* (precise short
-// sleeps; the fuzz targets and the unpaced test build bring their own);
+// sleeps; pacing_none.cpp for the fuzz targets and the unpaced test build);
 // what needs no system call in keys.cpp (the pause sequence) and
 // platform_common.cpp (the status queries, line reading). On POSIX,
 // Run_command and Use_compiler_folder are the cmd stand-in's, in

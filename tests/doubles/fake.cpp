@@ -35,6 +35,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+
+#include "platform/win32.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -51,15 +53,6 @@ extern "C" __attribute__((dllimport)) int Fake_runtime();
 #endif
 
 namespace {
-
-#ifdef _WIN32
-std::string Narrow(const wchar_t* w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
-  return s;
-}
-#endif
 
 void Record(const std::string& line) {
   std::ofstream("fake.log", std::ios::binary | std::ios::app) << line << '\n';

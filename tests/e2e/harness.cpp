@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -46,47 +45,27 @@ std::string Make_test_dir() {
 
 Scoped<std::function<void()>> Removing(const std::string& dir) {
   return Scoped{std::function<void()>([dir] {
-    if (::testing::Test::HasFailure()) return;
     std::error_code ec;
-    const auto open = fs::perms::owner_all;
-    fs::permissions(dir, open, fs::perm_options::add, ec);
-    for (auto i = fs::recursive_directory_iterator(dir, ec); !ec && i != fs::end(i);
-         i.increment(ec))
-      if (i->is_directory(ec) && !i->is_symlink(ec))
-        fs::permissions(i->path(), open, fs::perm_options::add, ec);
-    fs::remove_all(dir, ec);
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir, ec);
   })};
-}
-
-bool Nobody(uid_t& uid, gid_t& gid) {
-  const passwd* const user = getpwnam("nobody");
-  if (user == nullptr) return false;
-  uid = user->pw_uid;
-  gid = user->pw_gid;
-  return true;
 }
 
 Outcome Run_program(const Launch& launch) {
   // Beside the working directory, so that the program's files stand alone.
   const std::string in = launch.dir + ".stdin", out = launch.dir + ".stdout",
                     err = launch.dir + ".stderr", slept = launch.dir + ".slept";
-  const std::string slept_env = "TAVREL_SLEPT=" + slept;
+  const std::string slept_env = "TAVREL_SLEEPS=" + slept;
   Write_file(in, launch.input);
-  fs::remove(slept);
-  uid_t uid = 0;
-  gid_t gid = 0;
-  if (launch.as_nobody && geteuid() == 0 && !Nobody(uid, gid)) {
-    ADD_FAILURE() << "no user nobody to run " << launch.argv[0] << " as";
-    return {};
-  }
   // A file, not a pipe: all of the input is there from the start, so a
   // child of the program (Wine's pause) finds what the program left.
   const int fin = open(in.c_str(), O_RDONLY | O_CLOEXEC);
   const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fin < 0 || fout < 0 || ferr < 0) {
+  const auto closing = Scoped{[&] {
     for (const int fd : {fin, fout, ferr})
       if (fd >= 0) close(fd);
+  }};
+  if (fin < 0 || fout < 0 || ferr < 0) {
     ADD_FAILURE() << "cannot open the standard streams beside " << launch.dir;
     return {};
   }
@@ -103,9 +82,9 @@ Outcome Run_program(const Launch& launch) {
       setrlimit(RLIMIT_FSIZE, &r);
     }
     if (launch.child_signal_ignored) signal(SIGCHLD, SIG_IGN);
-    if (launch.as_nobody && geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
+    if (launch.as_uid != 0 && (setgid(launch.as_gid) != 0 || setuid(launch.as_uid) != 0))
+      _exit(126);
   });
-  for (const int fd : {fin, fout, ferr}) close(fd);
   int wstatus = 0;
   bool late = false;
   while (waitpid(pid, &wstatus, WNOHANG) == 0) {
@@ -130,9 +109,6 @@ Outcome Run_program(const Launch& launch) {
                   << " s and was killed. Standard output:\n"
                   << o.out << "\nStandard error:\n"
                   << o.err;
-  fs::remove(in);
-  fs::remove(out);
-  fs::remove(err);
-  fs::remove(slept);
+  for (const std::string& file : {in, out, err, slept}) fs::remove(file);
   return o;
 }

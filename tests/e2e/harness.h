@@ -20,11 +20,12 @@ struct Outcome {
 
 struct Launch {
   std::vector<std::string> argv;
-  std::vector<std::string> env;       // NAME=value, added to this process's own,
-                                      // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
-  std::string dir;                    // working directory
-  std::string input;                  // the whole of standard input
-  bool as_nobody = false;             // root runs it as the user nobody
+  std::vector<std::string> env;  // NAME=value, added to this process's own,
+                                 // which loses TMUX, DISPLAY and WAYLAND_DISPLAY
+  std::string dir;               // working directory
+  std::string input;             // the whole of standard input
+  uid_t as_uid = 0;              // root's run as another user, when not 0
+  gid_t as_gid = 0;
   long file_size_limit = -1;          // RLIMIT_FSIZE in bytes, when not -1
   bool child_signal_ignored = false;  // SIGCHLD inherited as ignored
   int deadline = 120;                 // seconds; then the program is killed
@@ -40,10 +41,5 @@ Outcome Run_program(const Launch& launch);
 std::string Make_test_dir();
 
 // Removes `dir` when the scope ends, unless the test has failed by then:
-// on every way out, an early ASSERT or a skip included. A folder made
-// read-only inside it is opened again first.
+// on every way out, an early ASSERT or a skip included.
 Scoped<std::function<void()>> Removing(const std::string& dir);
-
-// The user nobody's ids, for root's runs without root's rights; false when
-// this system has no such user.
-bool Nobody(uid_t& uid, gid_t& gid);

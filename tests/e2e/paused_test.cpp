@@ -9,78 +9,66 @@ namespace {
 
 struct Paused {
   const char* name;
-  std::vector<std::string> args;  // after the pauser's own name
-  std::vector<std::string> env;
+  std::vector<std::string> args = {"{PROGRAM}"};  // after the pauser's own name
+  std::vector<std::string> env = {};
   std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
-  int status, wine_status;
-  std::string log;
+  int status = 0, wine_status = 0;
+  std::string log = "program\n";
   std::string wine_ended = "";      // how Windows tells the end, where it differs
   double min_mib = 0, max_mib = 0;  // the peak memory shown on Linux, when given
 };
 
+const std::string ENDED_0 = "程序已结束，返回值：0", WINE_ENDED_0 = ENDED_0 + "（0x00000000）";
+
 const Paused PAUSED[] = {
-    {"PrintsAndReturnsThree",
-     {"{PROGRAM}", "a b", "\"q\"", "中文", ""},
-     {"FAKE_SAY=你好，世界", "FAKE_EXIT=3"},
-     "你好，世界\n" + Summary("程序已结束，返回值：3{HEX}"),
-     3,
-     3,
-     "program <a b> <\"q\"> <中文> <>\n"},
-    {"Crashes",
-     {"{PROGRAM}"},
-     {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
-     Summary("程序被信号终止：11（SIGSEGV，段错误）"),
-     128 + 11,
-     0xC0000005 & 0xFF,
-     "program\n",
-     "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+    {.name = "PrintsAndReturnsThree",
+     .args = {"{PROGRAM}", "a b", "\"q\"", "中文", ""},
+     .env = {"FAKE_SAY=你好，世界", "FAKE_EXIT=3"},
+     .out = "你好，世界\n" + Summary("程序已结束，返回值：3{HEX}"),
+     .status = 3,
+     .wine_status = 3,
+     .log = "program <a b> <\"q\"> <中文> <>\n"},
+    {.name = "Crashes",
+     .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
+     .out = Summary("程序被信号终止：11（SIGSEGV，段错误）"),
+     .status = 128 + 11,
+     .wine_status = 0xC0000005 & 0xFF,
+     .wine_ended = "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
     // The program's own peak, not the pauser's: a static program far
     // smaller than the pauser, and one that touches 40 MiB.
-    {"SmallProgramsOwnPeak",
-     {"{PROGRAM}"},
-     {},
-     Summary("程序已结束，返回值：0"),
-     0,
-     0,
-     "program\n",
-     "程序已结束，返回值：0（0x00000000）",
-     0.5,
-     2},
-    {"BigProgramsOwnPeak",
-     {"{PROGRAM}"},
-     {"FAKE_TOUCH_MIB=40"},
-     Summary("程序已结束，返回值：0"),
-     0,
-     0,
-     "program\n",
-     "程序已结束，返回值：0（0x00000000）",
-     38,
-     45},
-    {"Interrupted",
-     {"{PROGRAM}"},
-     {"FAKE_INTERRUPT=1"},
-     Summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
-     128 + 2,
-     3,
-     "program\n",
-     "程序已结束，返回值：3（0x00000003）"},
+    {.name = "SmallProgramsOwnPeak",
+     .out = Summary(ENDED_0),
+     .wine_ended = WINE_ENDED_0,
+     .min_mib = 0.5,
+     .max_mib = 2},
+    {.name = "BigProgramsOwnPeak",
+     .env = {"FAKE_TOUCH_MIB=40"},
+     .out = Summary(ENDED_0),
+     .wine_ended = WINE_ENDED_0,
+     .min_mib = 38,
+     .max_mib = 45},
+    {.name = "Interrupted",
+     .env = {"FAKE_INTERRUPT=1"},
+     .out = Summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
+     .status = 128 + 2,
+     .wine_status = 3,
+     .wine_ended = "程序已结束，返回值：3（0x00000003）"},
     // What the program started lives on after it and the pauser.
-    {"LeavesADetachedChild",
-     {"{PROGRAM}"},
-     {"FAKE_DETACH=1"},
-     Summary("程序已结束，返回值：0"),
-     0,
-     0,
-     "program\nprogram <late>\nlate\n",
-     "程序已结束，返回值：0（0x00000000）"},
-    {"AsksForUsage", {"--help"}, {}, "用法：tavrel-pauser 程序 [参数...]\n", 0, 0, ""},
-    {"MissingProgram",
-     {"nosuch"},
-     {},
-     "找不到要运行的程序：nosuch\n" + PAUSE,
-     127,
-     9009 & 0xFF,
-     ""},
+    {.name = "LeavesADetachedChild",
+     .env = {"FAKE_DETACH=1"},
+     .out = Summary(ENDED_0),
+     .log = "program\nprogram <late>\nlate\n",
+     .wine_ended = WINE_ENDED_0},
+    {.name = "AsksForUsage",
+     .args = {"--help"},
+     .out = "用法：tavrel-pauser 程序 [参数...]\n",
+     .log = ""},
+    {.name = "MissingProgram",
+     .args = {"nosuch"},
+     .out = "找不到要运行的程序：nosuch\n" + PAUSE,
+     .status = 127,
+     .wine_status = 9009 & 0xFF,
+     .log = ""},
 };
 
 void PrintTo(const Paused& p, std::ostream* os) { *os << p.name; }

@@ -17,82 +17,47 @@ struct Step {
 
 struct Fault {
   const char* name;
-  std::vector<Step> steps;  // one run with the fault for each
-  const char* inject;       // error=... or signal=SIGKILL
+  Step step;
+  const char* inject;  // error=... or signal=SIGKILL
   std::string input;
   std::string shows;  // the transcript holds this
   int status;
-  bool in_the_way = false;  // an empty folder stands where the data file goes
-  std::string data = "";    // what the data file holds afterwards, when given
-  bool pauser = false;      // the pauser runs the fake program, not Tavrel
+  bool in_the_way = false;      // an empty folder stands where the data file goes
+  std::string data = "";        // what the data file holds afterwards, when given
+  bool pauser = false;          // the pauser runs the fake program, not Tavrel
+  std::vector<Step> then = {};  // more steps, each faulted in a run of its own
 };
 
 const std::string OLD_DATA = "old\r\n\r\n", NEW_DATA = "new\r\n\r\n", SET_NEW = "2\n1\nnew\n5\n3\n";
 const char* const TMP = "\\.tmp\"";
 const int KILLED = 128 + 9;
 const Step OPEN_TMP{"openat", "", TMP}, WRITE_TMP{"write", TMP, ""}, SYNC{"fsync", "", ""},
-    CLOSE_TMP{"close", TMP, ""}, RENAME{"rename", "", ""};
-const Step READ_DATA{"read", "\"tavrel_data.qv\", O_RDONLY", ""};
+    CLOSE_TMP{"close", TMP, ""}, RENAME{"rename", "", ""}, RMDIR{"rmdir", "", ""},
+    WAIT{"wait4", "", ""}, READ_DATA{"read", "\"tavrel_data.qv\", O_RDONLY", ""},
+    OPEN_DATA{"openat", "", "\"tavrel_data.qv\", O_RDONLY"}, EXEC_CC{"execve", "", "{CC}"};
+const std::vector<Step> REST_OF_SAVE{WRITE_TMP, SYNC, CLOSE_TMP, RENAME};
 
 const Fault FAULTS[] = {
-    {"OpenTemporary", {OPEN_TMP}, "error=EACCES", SET_NEW, UNSAVED, 1},
-    {"WriteTemporary", {WRITE_TMP}, "error=ENOSPC", SET_NEW, UNSAVED, 1},
-    {"SyncTemporary", {SYNC}, "error=EIO", SET_NEW, UNSAVED, 1},
-    {"CloseTemporary", {CLOSE_TMP}, "error=EIO", SET_NEW, UNSAVED, 1},
-    {"Rename", {RENAME}, "error=EXDEV", SET_NEW, UNSAVED, 1},
-    {"RemoveFolderInTheWay", {{"rmdir", "", ""}}, "error=EBUSY", "3\n", UNSAVED, 1, true},
-    {"KilledAtEachStep",
-     {OPEN_TMP, WRITE_TMP, SYNC, CLOSE_TMP, RENAME},
-     "signal=SIGKILL",
-     SET_NEW,
-     "",
-     KILLED},
+    {"OpenTemporary", OPEN_TMP, "error=EACCES", SET_NEW, UNSAVED, 1},
+    {"WriteTemporary", WRITE_TMP, "error=ENOSPC", SET_NEW, UNSAVED, 1},
+    {"SyncTemporary", SYNC, "error=EIO", SET_NEW, UNSAVED, 1},
+    {"CloseTemporary", CLOSE_TMP, "error=EIO", SET_NEW, UNSAVED, 1},
+    {"Rename", RENAME, "error=EXDEV", SET_NEW, UNSAVED, 1},
+    {"RemoveFolderInTheWay", RMDIR, "error=EBUSY", "3\n", UNSAVED, 1, true},
+    {"KilledAtEachStep", OPEN_TMP, "signal=SIGKILL", SET_NEW, "", KILLED, false, "", false,
+     REST_OF_SAVE},
     // Only the compiler's path: -P, not a count, since counts are per process.
-    {"CompilerWillNotStart",
-     {{"execve", "", "{CC}"}},
-     "error=ENOENT",
-     "1\na.cpp\n3\n",
-     AUTO + "编译失败！",
-     0},
-    {"WaitForCompilerFails",
-     {{"wait4", "", ""}},
-     "error=ECHILD",
-     "1\na.cpp\n3\n",
-     "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束",
-     0},
-    {"TermAtSync", {SYNC}, "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
-    {"QuitAtSync", {SYNC}, "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
-    {"PauserWaitFails",
-     {{"wait4", "", ""}},
-     "error=ECHILD",
-     "",
-     "无法得知程序如何结束。",
-     1,
-     false,
-     "",
-     true},
-    {"DataFileWillNotRead",
-     {READ_DATA},
-     "error=EIO",
-     "2\n1\n",
-     "当前编译器路径：<空>",
-     0,
-     false,
+    {"CompilerWillNotStart", EXEC_CC, "error=ENOENT", "1\na.cpp\n3\n", AUTO + "编译失败！", 0},
+    {"WaitForCompilerFails", WAIT, "error=ECHILD", "1\na.cpp\n3\n",
+     "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束", 0},
+    {"TermAtSync", SYNC, "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
+    {"QuitAtSync", SYNC, "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
+    {"PauserWaitFails", WAIT, "error=ECHILD", "", "无法得知程序如何结束。", 1, false, "", true},
+    {"DataFileWillNotRead", READ_DATA, "error=EIO", "2\n1\n", "当前编译器路径：<空>", 0, false,
      OLD_DATA},
-    {"DataFileWillNotReadThenSet",
-     {READ_DATA},
-     "error=EIO",
-     SET_NEW,
-     "当前编译器路径：<空>",
-     0,
-     false,
-     NEW_DATA},
-    {"DataFileWillNotOpen",
-     {{"openat", "", "\"tavrel_data.qv\", O_RDONLY"}},
-     "error=EACCES",
-     "2\n1\n",
-     "当前编译器路径：<空>",
-     0},
+    {"DataFileWillNotReadThenSet", READ_DATA, "error=EIO", SET_NEW, "当前编译器路径：<空>", 0,
+     false, NEW_DATA},
+    {"DataFileWillNotOpen", OPEN_DATA, "error=EACCES", "2\n1\n", "当前编译器路径：<空>", 0},
 };
 
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
@@ -110,9 +75,11 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   launch.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer cannot work under ptrace
   const fs::path data = fs::path(launch.dir) / DATA;
   const fs::path trace = fs::path(root) / "trace";
-  const bool by_path = f.steps[0].call == std::string("execve");
+  const bool by_path = f.step.call == std::string("execve");
+  std::vector<Step> steps{f.step};
+  steps.insert(steps.end(), f.then.begin(), f.then.end());
   std::string calls = "openat";
-  for (const Step& step : f.steps) calls += std::string(",") + step.call;
+  for (const Step& step : steps) calls += std::string(",") + step.call;
   const auto run = [&](const std::string& fault) {
     fs::remove_all(launch.dir);
     fs::create_directory(launch.dir);
@@ -122,39 +89,32 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
       Write_file(data, f.input[0] == '1' ? With_doubles(CC_DATA, LINUX) : OLD_DATA);
     Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
     launch.argv = {TAVREL_STRACE, "-f", "-o", trace.string(), "-e", "trace=" + calls};
-    if (by_path)
-      launch.argv.insert(launch.argv.end(), {"-P", With_doubles(f.steps[0].pattern, LINUX)});
+    if (by_path) launch.argv.insert(launch.argv.end(), {"-P", With_doubles(f.step.pattern, LINUX)});
     if (!fault.empty()) launch.argv.insert(launch.argv.end(), {"-e", fault});
     launch.argv.push_back(f.pauser ? TAVREL_PAUSER : TAVREL_UNPACED);
     if (f.pauser) launch.argv.push_back(With_doubles("{PROGRAM}", LINUX));
     return Run_program(launch);
   };
-  // Which call of its kind each step fails: counted in one run without faults.
-  std::vector<std::string> whens;
-  if (by_path) {
-    whens.push_back("");
-  } else {
-    run("");
-    const std::string traced = Read_file(trace);
-    for (const Step& step : f.steps) {
+  std::string traced;  // from one run without faults: which call of its kind each step is
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.call);
+    std::string when;
+    if (!by_path) {
+      if (traced.empty()) run(""), traced = Read_file(trace);
       std::istringstream lines(traced);
       const std::regex call(std::string("^[0-9]+ +") + step.call + "\\("), after(step.after),
           target(step.pattern);
       bool armed = *step.after == '\0', found = false;
-      int count = 0;
       for (std::string line; !found && std::getline(lines, line);) {
         const bool is_call = std::regex_search(line, call);
-        count += is_call;
+        if (is_call) when = std::to_string(std::stoi(when.empty() ? "0" : when) + 1);
         if (is_call && armed) found = std::regex_search(line, target);
         armed = armed || std::regex_search(line, after);
       }
-      ASSERT_TRUE(found) << step.call << "\n" << traced;
-      whens.push_back(":when=" + std::to_string(count));
+      ASSERT_TRUE(found) << traced;
+      when = ":when=" + when;
     }
-  }
-  for (std::size_t i = 0; i < f.steps.size(); ++i) {
-    SCOPED_TRACE(f.steps[i].call);
-    const Outcome o = run("inject=" + std::string(f.steps[i].call) + ":" + f.inject + whens[i]);
+    const Outcome o = run("inject=" + std::string(step.call) + ":" + f.inject + when);
     EXPECT_EQ(o.status, f.status) << o.out << o.err;
     EXPECT_NE((o.out + o.err).find(f.shows), std::string::npos) << o.out << o.err;
     if (!f.data.empty()) {
@@ -164,11 +124,10 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
     } else if (f.status == KILLED) {
       const std::string now = Read_file(data);
       EXPECT_TRUE(now == OLD_DATA || now == NEW_DATA) << now;
-    } else if (f.status == 1 || f.steps[i].call == std::string("openat")) {
+    } else if (f.status == 1 || step.call == std::string("openat")) {
       EXPECT_EQ(Read_file(data), OLD_DATA);  // also when it could not be read
     }
-    // SIGKILL cannot wait for the save
-    if (f.status != KILLED && f.input[0] != '1' && !f.pauser) {
+    if (f.status != KILLED && f.input[0] != '1' && !f.pauser) {  // SIGKILL cannot wait for the save
       std::vector<std::string> names = Names_besides(launch.dir, DATA);
       EXPECT_EQ(names, std::vector<std::string>{SOURCE.first});
     }

@@ -110,32 +110,25 @@ pid_t Start_on_terminal(const Launch& launch, bool raw, int& fd) {
 }
 
 // Whether what was typed on the terminal `fd` has been read on its other
-// side within `limit`: its input queue is empty.
-bool Taken(int fd, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-  const char* name = ptsname(fd);
-  const int tty = name == nullptr ? -1 : open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (tty < 0) return false;
-  const auto closing = Scoped{[tty] { close(tty); }};
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (int queued = 1; std::chrono::steady_clock::now() < deadline;) {
-    if (ioctl(tty, FIONREAD, &queued) != 0) return false;
-    if (queued == 0) return true;
+// side within 10 s: its input queue is empty.
+bool Taken(int fd) {
+  const int tty = open(ptsname(fd), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  int queued = 1;
+  for (int i = 0; tty >= 0 && i < 2000 && ioctl(tty, FIONREAD, &queued) == 0 && queued > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
+  if (tty >= 0) close(tty);
+  return queued == 0;
 }
 
-// On every way out of a test: the terminal closed, and the child's
-// session ended and reaped unless the test has reaped it.
+// On every way out of a test: the child's session ended and reaped unless
+// the test has reaped it, and the terminal closed.
 auto Ending(pid_t pid, int fd) {
   return Scoped{[pid, fd] {
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+    if (waitpid(pid, nullptr, WNOHANG) == 0) {
       kill(-pid, SIGKILL);
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      waitpid(pid, nullptr, 0);
     }
-    if (fd >= 0) close(fd);
+    close(fd);
   }};
 }
 

@@ -1,5 +1,6 @@
 // Whole transcripts of the real program, on Linux and as tavrel.exe under
 // Wine, with the doubles for the compiler, the program and the pauser.
+#include <pwd.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -272,22 +273,26 @@ TEST_P(Transcript, MatchesByteForByte) {
   if (scenario.read_only) {
     // Root writes anywhere, so root runs the program as nobody, who must
     // still reach it: a copy beside the directory.
-    uid_t uid;
-    gid_t gid;
     if (geteuid() == 0) {
-      if (!Nobody(uid, gid)) GTEST_SKIP() << "only root runs this, and there is no user nobody";
+      const passwd* const nobody = getpwnam("nobody");
+      if (nobody == nullptr) GTEST_SKIP() << "only root runs this, and there is no user nobody";
       const std::string bin = root + "/tavrel";
       fs::copy_file(launch.argv[0], bin);
       launch.argv = {bin};
-      launch.as_nobody = true;
+      launch.as_uid = nobody->pw_uid;
+      launch.as_gid = nobody->pw_gid;
       fs::permissions(root, fs::perms::all);
       fs::permissions(data, fs::perms::all);
     }
-    // Opened again by Removing.
-    fs::permissions(launch.dir, fs::perms::owner_read | fs::perms::owner_exec |
-                                    fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(launch.dir,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
   }
+  // Before Removing, on every way out.
+  const auto reopening = Scoped{[&launch] {
+    std::error_code ec;
+    fs::permissions(launch.dir, fs::perms::owner_all, fs::perm_options::add, ec);
+  }};
   launch.file_size_limit = scenario.file_size_limit;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
