@@ -10,9 +10,11 @@
 #include <string_view>
 #include <vector>
 
-// Splits a command line into fields as cmd hands them to a program: blanks
-// and tabs separate fields, a double quote turns quoting on or off and is
-// dropped, a backslash is an ordinary byte. `""` is one empty field.
+// Splits a command line into fields as a Windows program's C runtime does:
+// blanks and tabs separate fields, a double quote turns quoting on or off
+// and is dropped, `""` is one empty field. Backslashes are ordinary bytes
+// except before a quote: 2n of them and the quote give n backslashes and
+// switch quoting, 2n+1 give n backslashes and a literal quote.
 std::vector<std::string> Split_fields(std::string_view line);
 
 // The terminal launchers tried, in this order, when there is a display.

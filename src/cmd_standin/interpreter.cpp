@@ -2,6 +2,7 @@
 // without any shell: a name or a setting is never interpreted by anything.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,17 +130,28 @@ int Run_command(const std::string& line) {
 std::vector<std::string> Split_fields(std::string_view line) {
   std::vector<std::string> fields;
   bool in_field = false, quoted = false;
-  for (const char c : line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
     if (!quoted && (c == ' ' || c == '\t')) {
       in_field = false;
       continue;
     }
     if (!in_field) fields.emplace_back();
     in_field = true;
-    if (c == '"')
+    if (c == '\\') {
+      // As Windows' C runtime reads them: before a quote, each pair is one
+      // backslash and an odd one makes the quote literal; elsewhere they
+      // are ordinary.
+      const std::size_t run = std::min(line.find_first_not_of('\\', i), line.size()) - i;
+      const bool before_quote = i + run < line.size() && line[i + run] == '"';
+      fields.back().append(before_quote ? run / 2 : run, '\\');
+      if (before_quote && run % 2 == 1) fields.back().push_back('"');
+      i += before_quote && run % 2 == 1 ? run : run - 1;
+    } else if (c == '"') {
       quoted = !quoted;
-    else
+    } else {
       fields.back().push_back(c);
+    }
   }
   return fields;
 }

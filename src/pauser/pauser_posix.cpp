@@ -3,10 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pauser/pauser.h"
@@ -45,6 +48,20 @@ std::string Signal_name(int signal) {
     default:
       return "";
   }
+}
+
+// Whether a folder on PATH holds a file called `name`: a search that met a
+// folder it may not look into (EACCES) may have found nothing at all.
+bool On_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  for (std::string_view rest = path != nullptr ? path : ""; !rest.empty();) {
+    const std::size_t colon = std::min(rest.find(':'), rest.size());
+    const std::string dir(rest.substr(0, colon));
+    rest.remove_prefix(std::min(colon + 1, rest.size()));
+    struct stat st {};
+    if (stat(((dir.empty() ? "." : dir) + "/" + name).c_str(), &st) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -87,7 +104,8 @@ int Pauser_main(int argc, char** argv) {
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   }
 
-  if (rc == ENOENT || rc == ENOTDIR) return Finish(Not_found_line(program), 127);
+  if (rc == ENOENT || rc == ENOTDIR || (rc == EACCES && !here && !On_path(program)))
+    return Finish(Not_found_line(program), 127);
   if (rc != 0) return Finish(Not_executable_line(program), 126);
   if (waited < 0) return Finish(Unknown_end(), 1);
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -8,7 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,11 +24,11 @@ inline auto Set_action(int sig, void (*handler)(int)) {
   return Scoped{[sig, old] { sigaction(sig, &old, nullptr); }};
 }
 
-// Blocks `signals` until the scope ends; then the mask it found comes back.
-inline auto Hold_signals(std::initializer_list<int> signals) {
+// Blocks every signal that can be blocked until the scope ends; then the
+// mask it found comes back.
+inline auto Hold_signals() {
   sigset_t hold, old;
-  sigemptyset(&hold);
-  for (const int sig : signals) sigaddset(&hold, sig);
+  sigfillset(&hold);
   sigprocmask(SIG_BLOCK, &hold, &old);
   return Scoped{[old] { sigprocmask(SIG_SETMASK, &old, nullptr); }};
 }

@@ -1,21 +1,63 @@
 // Starting a child, waiting for it, and around it the terminal (its
 // attributes, foreground process group and input flags), on POSIX.
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/posix.h"
 
 namespace {
 
-// Descriptors below this are marked one by one where close_range cannot
-// mark them all.
-constexpr int FD_SCAN_END = 1024;
+// Where neither close_range nor /proc can tell which descriptors are open,
+// each below the hard limit is marked, at most this many.
+constexpr rlim_t FD_SCAN_MAX = rlim_t{1} << 20;
+
+// Marks every descriptor from 3 up close-on-exec, decided at run time,
+// whatever the C library was built against: close_range where the kernel
+// takes its flag (5.11 on; 5.9 and 5.10 refuse it), else each descriptor
+// /proc lists, else each one below the hard limit. No memory is allocated:
+// this runs between fork and exec.
+void Mark_inherited() {
+#ifdef __linux__
+#ifdef SYS_close_range
+  constexpr long CLOSE_RANGE = SYS_close_range;
+#else
+  constexpr long CLOSE_RANGE = 436;  // the same number on every architecture
+#endif
+  constexpr unsigned CLOEXEC = 4;  // CLOSE_RANGE_CLOEXEC
+  if (syscall(CLOSE_RANGE, 3U, ~0U, CLOEXEC) == 0) return;
+  if (const int dir = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    // struct linux_dirent64: inode (8 bytes), offset (8), length (2), type
+    // (1), then the name.
+    alignas(8) char entries[4096];
+    for (long n; (n = syscall(SYS_getdents64, dir, entries, sizeof entries)) > 0;) {
+      for (long at = 0; at + 19 < n;) {
+        unsigned short length = 0;
+        std::memcpy(&length, entries + at + 16, sizeof length);
+        const int fd = std::atoi(entries + at + 19);  // "." and ".." read as 0
+        if (fd >= 3 && fd != dir) fcntl(fd, F_SETFD, FD_CLOEXEC);
+        if (length == 0) break;
+        at += length;
+      }
+    }
+    close(dir);
+    return;
+  }
+#endif
+  rlimit limit{};
+  rlim_t end = FD_SCAN_MAX;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max < end) end = limit.rlim_max;
+  for (rlim_t fd = 3; fd < end; ++fd) fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+}
 
 // The child's side of Spawn: never returns. Why its exec failed goes back
 // through `report`, which a successful exec closes.
@@ -31,11 +73,7 @@ constexpr int FD_SCAN_END = 1024;
   }
   // Whatever else is open here (ours, or inherited from whoever started
   // us) is not the program's.
-  bool marked = false;
-#ifdef CLOSE_RANGE_CLOEXEC
-  marked = close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0;
-#endif
-  for (int fd = 3; !marked && fd < FD_SCAN_END; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  Mark_inherited();
   if (error == 0) {
     if (search)
       execvp(argv[0], argv);

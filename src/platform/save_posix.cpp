@@ -20,9 +20,6 @@ mode_t Current_umask() {
 }
 
 bool Write_all(int fd, const std::string& bytes) {
-  // A file-size limit must fail the write, not kill the program before it
-  // can keep the old file.
-  const auto xfsz = Set_action(SIGXFSZ, SIG_IGN);
   for (std::size_t done = 0; done < bytes.size();) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n > 0)
@@ -37,9 +34,12 @@ bool Write_all(int fd, const std::string& bytes) {
 
 bool Replace_file(const std::string& path, const std::string& bytes) {
   // Held until the file is in place or cleaned up, so that no signal from
-  // outside whose default ends the process leaves a temporary file behind.
-  const auto held =
-      Hold_signals({SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2});
+  // outside (a timer's, a real-time one included) leaves a temporary file
+  // behind; only SIGKILL and SIGSTOP cannot wait.
+  // A file-size limit must fail the write, not kill the program before it
+  // can keep the old file: ignored still when the hold ends.
+  const auto xfsz = Set_action(SIGXFSZ, SIG_IGN);
+  const auto held = Hold_signals();
   // A name nobody can foresee, created only if nothing (not even a link)
   // stands there; mkstemp's 0600 widened to what the umask allows.
   std::string tmp = path + ".XXXXXX.tmp";

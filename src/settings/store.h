@@ -24,6 +24,6 @@ std::string Settings_bytes();
 // is removed first. Returns false when the file could not be written; the
 // previous file is then kept as it was. A data file that the load found but
 // could not open or read is left alone while all three settings are still
-// empty. On POSIX the signals from outside whose default ends the process
-// (INT, TERM, HUP, QUIT, PIPE, ALRM, USR1, USR2) wait until the save is over.
+// empty. On POSIX every signal that can be held waits until the save is
+// over.
 bool Save_settings();

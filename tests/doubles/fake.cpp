@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
   if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
   if (std::getenv("FAKE_FDS") != nullptr) {
     std::string fds = "fds";
-    for (int fd = 0; fd < 256; ++fd)
+    for (int fd = 0; fd < 1 << 16; ++fd)
       if (fcntl(fd, F_GETFD) != -1) fds += " " + std::to_string(fd);
     Record(fds);
   }

@@ -82,6 +82,12 @@ Outcome Run_program(const Launch& launch) {
       setrlimit(RLIMIT_FSIZE, &r);
     }
     if (launch.child_signal_ignored) signal(SIGCHLD, SIG_IGN);
+    rlimit open{};
+    if (launch.high_descriptor >= 0 &&
+        (getrlimit(RLIMIT_NOFILE, &open) != 0 ||
+         (open.rlim_cur = open.rlim_max, setrlimit(RLIMIT_NOFILE, &open)) != 0 ||
+         dup2(STDERR_FILENO, launch.high_descriptor) < 0))
+      _exit(126);
     if (launch.as_uid != 0 && (setgid(launch.as_gid) != 0 || setuid(launch.as_uid) != 0))
       _exit(126);
   });

@@ -28,6 +28,7 @@ struct Launch {
   gid_t as_gid = 0;
   long file_size_limit = -1;          // RLIMIT_FSIZE in bytes, when not -1
   bool child_signal_ignored = false;  // SIGCHLD inherited as ignored
+  int high_descriptor = -1;           // one more inherited descriptor, at this number
   int deadline = 120;                 // seconds; then the program is killed
 };
 

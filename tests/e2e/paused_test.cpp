@@ -19,6 +19,7 @@ struct Paused {
 };
 
 const std::string ENDED_0 = "程序已结束，返回值：0", WINE_ENDED_0 = ENDED_0 + "（0x00000000）";
+const std::string USAGE_LINE = "用法：tavrel-pauser 程序 [参数...]\n";
 
 const Paused PAUSED[] = {
     {.name = "PrintsAndReturnsThree",
@@ -59,10 +60,8 @@ const Paused PAUSED[] = {
      .out = Summary(ENDED_0),
      .log = "program\nprogram <late>\nlate\n",
      .wine_ended = WINE_ENDED_0},
-    {.name = "AsksForUsage",
-     .args = {"--help"},
-     .out = "用法：tavrel-pauser 程序 [参数...]\n",
-     .log = ""},
+    {.name = "AsksForUsage", .args = {"--help"}, .out = USAGE_LINE, .log = ""},
+    {.name = "AsksForUsageShortly", .args = {"-h"}, .out = USAGE_LINE, .log = ""},
     {.name = "MissingProgram",
      .args = {"nosuch"},
      .out = "找不到要运行的程序：nosuch\n" + PAUSE,
@@ -85,11 +84,14 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   const auto removing = Removing(root);
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
-  // A PATH of the row's own, an empty folder: a bare name is found nowhere,
-  // whatever PATH the tests run with.
+  // A PATH of the row's own: a folder it may not look into (but root), then
+  // an empty one. A bare name is found nowhere, whatever PATH the tests run
+  // with.
   if (target == LINUX) {
     fs::create_directory(root + "/bin");
-    launch.env.push_back("PATH=" + root + "/bin");
+    fs::create_directory(root + "/locked");
+    fs::permissions(root + "/locked", fs::perms::owner_read | fs::perms::owner_write);
+    launch.env.push_back("PATH=" + root + "/locked:" + root + "/bin");
   }
   const Outcome o = Run_program(launch);
   std::string out = c.out;

@@ -26,6 +26,7 @@ struct Fault {
   std::string data = "";        // what the data file holds afterwards, when given
   bool pauser = false;          // the pauser runs the fake program, not Tavrel
   std::vector<Step> then = {};  // more steps, each faulted in a run of its own
+  std::string log = "";         // what the doubles record, when given
 };
 
 const std::string OLD_DATA = "old\r\n\r\n", NEW_DATA = "new\r\n\r\n", SET_NEW = "2\n1\nnew\n5\n3\n";
@@ -34,7 +35,8 @@ const int KILLED = 128 + 9;
 const Step OPEN_TMP{"openat", "", TMP}, WRITE_TMP{"write", TMP, ""}, SYNC{"fsync", "", ""},
     CLOSE_TMP{"close", TMP, ""}, RENAME{"rename", "", ""}, RMDIR{"rmdir", "", ""},
     WAIT{"wait4", "", ""}, READ_DATA{"read", "\"tavrel_data.qv\", O_RDONLY", ""},
-    OPEN_DATA{"openat", "", "\"tavrel_data.qv\", O_RDONLY"}, EXEC_CC{"execve", "", "{CC}"};
+    OPEN_DATA{"openat", "", "\"tavrel_data.qv\", O_RDONLY"}, EXEC_CC{"execve", "", "{CC}"},
+    EVERY_CLOSE_RANGE{"close_range", nullptr, nullptr};  // no count: every call fails
 const std::vector<Step> REST_OF_SAVE{WRITE_TMP, SYNC, CLOSE_TMP, RENAME};
 
 const Fault FAULTS[] = {
@@ -52,12 +54,26 @@ const Fault FAULTS[] = {
      "编译失败！\n\n" + PAUSE + MENU + BYE + "无法得知程序如何结束", 0},
     {"TermAtSync", SYNC, "signal=SIGTERM", SET_NEW, "", 128 + 15, false, NEW_DATA},
     {"QuitAtSync", SYNC, "signal=SIGQUIT", SET_NEW, "", 128 + 3, false, NEW_DATA},
+    {"ProfilerAtSync", SYNC, "signal=SIGPROF", SET_NEW, "", 128 + 27, false, NEW_DATA},
     {"PauserWaitFails", WAIT, "error=ECHILD", "", "无法得知程序如何结束。", 1, false, "", true},
     {"DataFileWillNotRead", READ_DATA, "error=EIO", "2\n1\n", "当前编译器路径：<空>", 0, false,
      OLD_DATA},
     {"DataFileWillNotReadThenSet", READ_DATA, "error=EIO", SET_NEW, "当前编译器路径：<空>", 0,
      false, NEW_DATA},
     {"DataFileWillNotOpen", OPEN_DATA, "error=EACCES", "2\n1\n", "当前编译器路径：<空>", 0},
+    // A kernel without close_range, and a descriptor above 1023 that Tavrel
+    // inherited: it reaches neither the compiler nor the program.
+    {"NoCloseRange",
+     EVERY_CLOSE_RANGE,
+     "error=ENOSYS",
+     "1\na.cpp\n1\n3\n",
+     STARTED,
+     0,
+     false,
+     "",
+     false,
+     {},
+     CC_LOG + "program\nfds 0 1 2\n"},
 };
 
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
@@ -72,7 +88,8 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   Launch launch;
   launch.dir = root + "/cwd";
   launch.input = f.input;
-  launch.env = {"ASAN_OPTIONS=detect_leaks=0"};  // LeakSanitizer cannot work under ptrace
+  launch.env = {"ASAN_OPTIONS=detect_leaks=0", "FAKE_FDS=1"};  // no LeakSanitizer under ptrace
+  launch.high_descriptor = 1500;
   const fs::path data = fs::path(launch.dir) / DATA;
   const fs::path trace = fs::path(root) / "trace";
   const bool by_path = f.step.call == std::string("execve");
@@ -99,7 +116,7 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.call);
     std::string when;
-    if (!by_path) {
+    if (!by_path && step.after != nullptr) {
       if (traced.empty()) run(""), traced = Read_file(trace);
       std::istringstream lines(traced);
       const std::regex call(std::string("^[0-9]+ +") + step.call + "\\("), after(step.after),
@@ -117,6 +134,9 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
     const Outcome o = run("inject=" + std::string(step.call) + ":" + f.inject + when);
     EXPECT_EQ(o.status, f.status) << o.out << o.err;
     EXPECT_NE((o.out + o.err).find(f.shows), std::string::npos) << o.out << o.err;
+    if (!f.log.empty()) {
+      EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"), With_doubles(f.log, LINUX));
+    }
     if (!f.data.empty()) {
       EXPECT_EQ(Read_file(data), f.data);
     } else if (f.in_the_way) {

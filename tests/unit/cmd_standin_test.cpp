@@ -22,6 +22,7 @@ TEST(SplitFields, SplitsAsCmdHandsArgumentsOn) {
       {"\"\" x \"y z\"", {"", "x", "y z"}},
       {"a\"b c\"d", {"ab cd"}},
       {"C:\\dir\\ \"x\"", {"C:\\dir\\", "x"}},  // a backslash is ordinary
+      {"-DS=\\\"hi\\\" \"a b\\\\\" \\\\\\\"c d\"", {"-DS=\"hi\"", "a b\\", "\\\"c", "d"}},
       {"\"open x", {"open x"}},
       {"\"/usr/bin/g++\"  -g -o \"中 文.exe\" \"中 文.cpp\"",
        {"/usr/bin/g++", "-g", "-o", "中 文.exe", "中 文.cpp"}},
