@@ -71,7 +71,8 @@ void Launch(const std::string& fpath, const std::string& epath) {
     std::string t;
     if (Is_file(CON_PATH)) {
       Print("正在通过 ConsolePauser 启动程序……", 1);
-      t = Pauser_line(CON_PATH, epath);
+      // The launcher may start the pauser in another folder.
+      t = Pauser_line(CON_PATH, Path_for_new_window(epath));
     } else {
       Print("ConsolePauser 路径无效。即将直接启动程序。", 1);
       t = Start_line(fpath, epath);

@@ -71,9 +71,8 @@ int Start(std::string_view line) {
   std::vector<std::string> program(fields.begin() + 1, fields.end());
   std::error_code ec;
   const std::string dir = std::filesystem::current_path(ec).string();
-  // Launchers look a bare name up on PATH and may start elsewhere. No '..'
-  // is folded in the text: after a link it names another folder.
-  program[0] = (std::filesystem::path(dir) / program[0]).string();
+  // Launchers look a bare name up on PATH and may start elsewhere.
+  program[0] = Path_for_new_window(program[0]);
   // A lone program reaches a launcher through nice: without one, tmux would
   // hand it to a shell, so no window is opened.
   const auto nice = Find_on_path("nice");

@@ -2,6 +2,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -11,25 +12,42 @@
 
 namespace {
 
+// Waits until `fd` is ready for `events`, after a signal too.
+void Wait_ready(int fd, short events) {
+  pollfd p{fd, events, 0};
+  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
 // Whether a read that gave nothing only found no input yet: someone left
 // standard input non-blocking. Then wait for input; it has not ended.
 bool Input_goes_on() {
   if (!std::ferror(stdin) || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
   std::clearerr(stdin);
-  pollfd p{STDIN_FILENO, POLLIN, 0};
-  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
-  }
+  Wait_ready(STDIN_FILENO, POLLIN);
   return true;
 }
 
 }  // namespace
 
-// Terminals here are UTF-8 already.
-void Set_console_utf8() {}
+void Set_console_utf8() {
+  // Terminals here are UTF-8 already. Unbuffered, standard output tells
+  // how much of each write went out, so that one into a full non-blocking
+  // pipe or terminal can wait and go on.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
 
 void Write_out(std::string_view bytes) {
-  std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  std::cout.flush();
+  std::streambuf& out = *std::cout.rdbuf();
+  for (;;) {
+    errno = 0;
+    const std::streamsize n = out.sputn(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.remove_prefix(static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
+    if (bytes.empty()) break;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return;  // nobody reads
+    Wait_ready(STDOUT_FILENO, POLLOUT);
+  }
+  out.pubsync();
 }
 
 bool Read_line(std::string& s, std::size_t keep) {

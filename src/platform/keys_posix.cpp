@@ -1,5 +1,6 @@
 // The pause's key on a POSIX terminal: raw mode for one key, and the
 // terminal given back whatever signal comes meanwhile.
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,14 +12,25 @@
 
 namespace {
 
+// How long the rest of a key may take to come.
+constexpr int REST_OF_KEY_MS = 100;
+
 // One byte of standard input, retrying after a signal; -1 at the end of
-// input, on an error, or when none came in time.
-int Read_byte() {
-  unsigned char c = 0;
-  ssize_t n;
-  do n = read(STDIN_FILENO, &c, 1);
-  while (n < 0 && errno == EINTR);
-  return n == 1 ? c : -1;
+// input, on an error, or when none came in time: the terminal's VTIME, or
+// `wait_ms` (-1: for ever) where an earlier program left it non-blocking.
+int Read_byte(int wait_ms) {
+  for (;;) {
+    unsigned char c = 0;
+    const ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n == 1) return c;
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&p, 1, wait_ms)) < 0 && errno == EINTR) {
+    }
+    if (ready <= 0) return -1;
+  }
 }
 
 // The pause's terminal settings: as they were; without echo and Enter,
@@ -63,7 +75,7 @@ void Read_key() {
   raw.c_cc[VTIME] = 0;
   rest = raw;
   rest.c_cc[VMIN] = 0;
-  rest.c_cc[VTIME] = 1;
+  rest.c_cc[VTIME] = REST_OF_KEY_MS / 100;
   in_force = 0;
   struct sigaction old[std::size(PAUSE_SIGNALS)];
   struct sigaction handler {};
@@ -76,21 +88,22 @@ void Read_key() {
     if (old[i].sa_handler != SIG_IGN) sigaction(PAUSE_SIGNALS[i], &handler, nullptr);
   }
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-  const int c = Read_byte();
+  const int c = Read_byte(-1);
   in_force = 1;
   tcsetattr(STDIN_FILENO, TCSANOW, &rest);
   if (c == 0x1B) {
     // ESC [ parameters final, or ESC O letter; else Esc alone or Alt+key.
-    const int second = Read_byte();
+    const int second = Read_byte(REST_OF_KEY_MS);
     if (second == '[') {
-      for (int b = Read_byte(); b >= 0 && !(b >= 0x40 && b <= 0x7E); b = Read_byte()) {
+      for (int b = Read_byte(REST_OF_KEY_MS); b >= 0 && !(b >= 0x40 && b <= 0x7E);
+           b = Read_byte(REST_OF_KEY_MS)) {
       }
     } else if (second == 'O') {
-      Read_byte();
+      Read_byte(REST_OF_KEY_MS);
     }
   } else if (c >= 0xC0) {
     for (int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1; more > 0; --more) {
-      const int b = Read_byte();
+      const int b = Read_byte(REST_OF_KEY_MS);
       if (b < 0 || (b & 0xC0) != 0x80) break;
     }
   }

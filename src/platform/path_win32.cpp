@@ -8,3 +8,5 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
   path = wide;
   return true;
 }
+
+std::string Path_for_new_window(const std::string& path) { return path; }

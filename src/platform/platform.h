@@ -76,6 +76,12 @@ void Sleep_micros(long long micros);
 // are not UTF-8 (a '"' there is left for the system to refuse).
 bool To_path(const std::string& utf8, std::filesystem::path& path);
 
+// The path to hand a program started in a new window, for `path` as typed:
+// absolute on POSIX, where a launcher may start it in another folder (no
+// ".." folded: after a link it names another folder); unchanged on Windows,
+// where start keeps the working folder.
+std::string Path_for_new_window(const std::string& path);
+
 // Status queries that follow symbolic links and never throw. Any failure to
 // answer (including a path that To_path refuses) counts as "does not
 // exist" / "not a regular file".

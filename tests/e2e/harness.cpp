@@ -59,10 +59,13 @@ Outcome Run_program(const Launch& launch) {
   // A file, not a pipe: all of the input is there from the start, so a
   // child of the program (Wine's pause) finds what the program left.
   const int fin = open(in.c_str(), O_RDONLY | O_CLOEXEC);
-  const int fout = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int pipe_out[2] = {-1, -1};
+  if (launch.nonblocking && pipe2(pipe_out, O_CLOEXEC | O_NONBLOCK) != 0) return {};
+  int fout = launch.nonblocking ? pipe_out[1]
+                                : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const int ferr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const auto closing = Scoped{[&] {
-    for (const int fd : {fin, fout, ferr})
+    for (const int fd : {fin, fout, ferr, pipe_out[0]})
       if (fd >= 0) close(fd);
   }};
   if (fin < 0 || fout < 0 || ferr < 0) {
@@ -91,9 +94,20 @@ Outcome Run_program(const Launch& launch) {
     if (launch.as_uid != 0 && (setgid(launch.as_gid) != 0 || setuid(launch.as_uid) != 0))
       _exit(126);
   });
+  if (launch.nonblocking) {
+    close(fout);
+    fout = -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  std::string piped;
+  const auto drain = [&] {
+    char buf[65536];
+    for (ssize_t n; pipe_out[0] >= 0 && (n = read(pipe_out[0], buf, sizeof buf)) > 0;)
+      piped.append(buf, static_cast<std::size_t>(n));
+  };
   int wstatus = 0;
   bool late = false;
-  while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+  while (drain(), waitpid(pid, &wstatus, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(launch.deadline)) {
       late = true;
       kill(-pid, SIGKILL);
@@ -106,7 +120,8 @@ Outcome Run_program(const Launch& launch) {
   Outcome o;
   o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  o.out = Read_file(out);
+  drain();
+  o.out = launch.nonblocking ? piped : Read_file(out);
   o.err = Read_file(err);
   double micros = 0;
   if (std::ifstream f(slept); f >> micros) o.slept = micros / 1e6;

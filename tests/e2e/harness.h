@@ -29,7 +29,10 @@ struct Launch {
   long file_size_limit = -1;          // RLIMIT_FSIZE in bytes, when not -1
   bool child_signal_ignored = false;  // SIGCHLD inherited as ignored
   int high_descriptor = -1;           // one more inherited descriptor, at this number
-  int deadline = 120;                 // seconds; then the program is killed
+  // The standard streams left O_NONBLOCK, as by an earlier program; here
+  // standard output is then a pipe, read only after half a second.
+  bool nonblocking = false;
+  int deadline = 120;  // seconds; then the program is killed
 };
 
 // Runs the program and waits for it. One that outlives its deadline is

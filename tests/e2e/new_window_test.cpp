@@ -86,10 +86,10 @@ const std::string OPENS =
     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
     "for i in $({SEQ} 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
     "{SLEEP} 0.1; done\n";
-const std::string RUNS = "pauser <a.exe>\nprogram\nfds 0 1 2\n";
+const std::string RUNS = "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n";
 
 const Display DISPLAYS[] = {
-    {"OpensAWindow", OPENS, RUNS, "<-e><{PAUSER}><a.exe>"},
+    {"OpensAWindow", OPENS, RUNS, "<-e><{PAUSER}><{HERE}a.exe>"},
     {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n", RUNS, ""},
     {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", RUNS, ""},
     // No nice on an absolute entry of PATH: no window, but this console.
@@ -112,8 +112,9 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   // tests running beside this one open the shared one.
   const fs::path own = fs::path(launch.dir).parent_path() / "pauser";
   fs::copy_file(With_doubles("{PAUSER}", LINUX), own);
-  const auto doubles = [&own](std::string s) {
+  const auto doubles = [&own, &launch](std::string s) {
     Replace_all(s, "{PAUSER}", own.string());
+    Replace_all(s, "{HERE}", launch.dir + "/");
     return With_doubles(s, LINUX);
   };
   Write_file(fs::path(launch.dir) / DATA, doubles(d.data));

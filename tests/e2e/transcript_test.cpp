@@ -37,14 +37,18 @@ struct Scenario {
   bool full_directory = false;  // a non-empty directory stands where the data file goes
   bool read_only = false;       // nothing can be created in the working directory (0555)
   long file_size_limit = -1;
+  bool nonblocking = false;  // output into a non-blocking pipe read late
   bool linux_only = false;
   // Placed first: "x/" a folder, "x@" a link to what its bytes name.
   std::vector<std::pair<std::string, std::string>> files = {};
   std::vector<std::string> env = {};   // NAME=value for the program
   std::vector<std::string> made = {};  // names the run adds beside the data file
-  // What the doubles record, in order; "raw [...]" lines only on Windows.
+  // What the doubles record, in order; "raw [...]" lines only on Windows;
+  // {HERE} the working directory and a slash on Linux, where a new window
+  // gets absolute paths.
   std::string log = "";
-  bool noisy = false;  // something belongs on standard error (checked on Linux)
+  bool noisy = false;    // something belongs on standard error (not checked)
+  std::string err = "";  // else all of standard error on Linux
 };
 
 const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
@@ -55,6 +59,12 @@ const std::string SET_ALL =
     "2\n1\nC:\\MinGW\\bin\\g++.exe\n2\nC:\\Tools\\ConsolePauser.exe\n"
     "3\n-O2 -Wall\n5\n3\n";
 const std::string LONG_DATA = "C:\\" + std::string(5000, 'x') + "\r\n\r\n";
+
+std::string Times(int n, const std::string& s) {
+  std::string all;
+  for (int i = 0; i < n; ++i) all += s;
+  return all;
+}
 
 const Scenario SCENARIOS[] = {
     {.name = "LeaveAtOnce", .sessions = {{"3\n", MENU + BYE}}, .data_after = "\r\n\r\n"},
@@ -143,14 +153,14 @@ const Scenario SCENARIOS[] = {
      .data_before = "{CC}\r\n{PAUSER}\r\n-O2 -Wall",
      .files = {SOURCE},
      .made = {"a.exe"},
-     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+     .log = CC_LOG + "pauser <{HERE}a.exe>\nprogram\n"},
     {.name = "RunThroughPauserInFolderWithBlank",
      .sessions = {{"1\na.cpp\n1\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
      .data_before = "{CC}\r\n{SPACED_PAUSER}\r\n-O2 -Wall",
      .files = {SOURCE},
      .made = {"a.exe"},
-     .log = CC_LOG + "pauser <a.exe>\nprogram\n"},
+     .log = CC_LOG + "pauser <{HERE}a.exe>\nprogram\n"},
     {.name = "RunStartFails",
      .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT +
                                            NOT_STARTED + MENU + BYE}},
@@ -158,7 +168,7 @@ const Scenario SCENARIOS[] = {
      .files = {SOURCE},
      .env = {"FAKE_NO_OUTPUT=1"},
      .log = CC_LOG,
-     .noisy = true},
+     .err = "找不到程序，或它不可执行：a.exe\n"},
     {.name = "RunEndOfInput",
      .sessions = {{"1\n", MENU + ASK + MENU + BYE},
                   {"1\na.cpp\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
@@ -222,6 +232,12 @@ const Scenario SCENARIOS[] = {
      .data_after = "{BIG}\r\n{BIG}\r\n{BIG}",
      .linux_only = true,
      .files = {SOURCE, OLD_EXE}},
+    // More than a pipe holds, into one left non-blocking and read late:
+    // the output waits, and nothing is lost.
+    {.name = "OutputIntoAFullPipe",
+     .sessions = {{Times(2000, "x\n") + "3\n", MENU + Times(2000, BAD) + BYE}},
+     .nonblocking = true,
+     .linux_only = true},
     {.name = "FileTooLargeToWrite",
      .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
      .data_before = LONG_DATA,
@@ -294,6 +310,7 @@ TEST_P(Transcript, MatchesByteForByte) {
     fs::permissions(launch.dir, fs::perms::owner_all, fs::perm_options::add, ec);
   }};
   launch.file_size_limit = scenario.file_size_limit;
+  launch.nonblocking = scenario.nonblocking;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
   for (const Session& session : scenario.sessions) {
@@ -304,11 +321,12 @@ TEST_P(Transcript, MatchesByteForByte) {
     EXPECT_EQ(o.status, session.status) << o.err;
     EXPECT_GE(target == LINUX ? o.slept : o.seconds, 2.5);
     if (target == LINUX && !scenario.noisy) {
-      EXPECT_EQ(o.err, "");
+      EXPECT_EQ(o.err, scenario.err);
     }
   }
   std::string().swap(launch.input);  // up to 800 MiB, before the data file's 300 are read
-  const std::string log = With_doubles(scenario.log, target);
+  std::string log = With_doubles(scenario.log, target);
+  Replace_all(log, "{HERE}", target == LINUX ? launch.dir + "/" : "");
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
   if (scenario.data_after) {
     EXPECT_TRUE(Read_file(data) == With_big_line(With_doubles(*scenario.data_after, target)))
