@@ -23,21 +23,23 @@ inline constexpr const char* LAUNCHERS[] = {"xdg-terminal-exec", "x-terminal-emu
                                             "xfce4-terminal",    "xterm"};
 
 // The argument list that shows `program` (an absolute path, then its
-// arguments) in a new window of `launcher` ("tmux" or one of LAUNCHERS),
-// titled `title` where the launcher takes a title and `title` is not empty,
-// starting in `dir`. A lone program goes through `nice` (its path), which
-// parses nothing. Element 0 is the launcher's bare name.
+// arguments: always more than one, as the start step makes it) in a new
+// window of `launcher` ("tmux" or one of LAUNCHERS), titled `title` where
+// the launcher takes a title and `title` is not empty, starting in `dir`.
+// Element 0 is the launcher's bare name.
 std::vector<std::string> Window_command(std::string_view launcher, const std::string& title,
-                                        const std::string& dir, std::vector<std::string> program,
-                                        const std::string& nice);
+                                        const std::string& dir,
+                                        const std::vector<std::string>& program);
 
 // Starts `args` (a launcher's command) without waiting: in a session of its
 // own, so that Ctrl+C or a closed terminal does not reach it, watched by an
 // intermediate child for half a second, so that no zombie stays. False only
-// when it failed within that time (no display there, say) without having
-// started the file `program`: then it opened no window. A launcher that ran
-// the program and passed on the program's failure has started it.
-bool Run_detached(const std::vector<std::string>& args, const std::string& program);
+// when it failed within that time (no display there, say).
+bool Run_detached(const std::vector<std::string>& args);
+
+// tavrel-start, the step that marks a start in a new window: beside this
+// program (a build) or in ../libexec/tavrel (an installed one).
+std::optional<std::string> Find_start_step();
 
 // Whether `path` is a regular file we may execute (links followed).
 bool Is_executable_file(const std::string& path);

@@ -44,6 +44,15 @@ std::optional<int> Run_child(const std::vector<std::string>& args, bool own_cons
   return code;
 }
 
+// A new folder of our own for the start step's mark, where nobody else can
+// create it.
+std::optional<std::string> Make_mark_folder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/tavrel-XXXXXX";
+  if (mkdtemp(folder.data()) == nullptr) return std::nullopt;
+  return folder;
+}
+
 bool Is_set(const char* variable) {
   const char* value = std::getenv(variable);
   return value != nullptr && *value != '\0';
@@ -73,28 +82,35 @@ int Start(std::string_view line) {
   const std::string dir = std::filesystem::current_path(ec).string();
   // Launchers look a bare name up on PATH and may start elsewhere.
   program[0] = Path_for_new_window(program[0]);
-  // A lone program reaches a launcher through nice: without one, tmux would
-  // hand it to a shell, so no window is opened.
-  const auto nice = Find_on_path("nice");
-  if (program.size() > 1 || nice) {
-    // Each way that fails at once, not having reached the program, has
-    // opened nothing: the next one is tried.
+  // Each way that fails at once has opened nothing, unless the start step
+  // marked the program's start: then it was started, whatever the launcher
+  // said. Without the step (or a folder for its mark) no launcher is tried,
+  // so that no later way runs the program a second time.
+  const auto step = Find_start_step();
+  const auto marks = step ? Make_mark_folder() : std::nullopt;
+  if (marks) {
+    const std::string mark = *marks + "/started";
+    const auto removing = Scoped{[&] {
+      unlink(mark.c_str());
+      rmdir(marks->c_str());
+    }};
+    const auto started = [&mark] { return access(mark.c_str(), F_OK) == 0; };
+    std::vector<std::string> marked{*step, mark};
+    marked.insert(marked.end(), program.begin(), program.end());
     if (Is_set("TMUX")) {
       if (const auto tmux = Find_on_path("tmux")) {
-        std::vector<std::string> argv =
-            Window_command("tmux", title, dir, program, nice.value_or(""));
+        std::vector<std::string> argv = Window_command("tmux", title, dir, marked);
         argv[0] = *tmux;
-        if (Run_child(argv, false) == 0) return 0;
+        if (Run_child(argv, false) == 0 || started()) return 0;
       }
     }
     if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
       for (const char* launcher : LAUNCHERS) {
         const auto found = Find_on_path(launcher);
         if (!found) continue;
-        std::vector<std::string> argv =
-            Window_command(launcher, title, dir, program, nice.value_or(""));
+        std::vector<std::string> argv = Window_command(launcher, title, dir, marked);
         argv[0] = *found;
-        if (Run_detached(argv, program[0])) return 0;
+        if (Run_detached(argv) || started()) return 0;
       }
     }
   }

@@ -1,6 +1,5 @@
 // New windows for the stand-in's start: the terminal programs it knows,
 // how each is told what to run, and a start that does not wait.
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "cmd_standin/cmd_standin.h"
@@ -20,13 +21,7 @@ constexpr auto LAUNCH_GRACE = std::chrono::milliseconds(500);
 
 }  // namespace
 
-bool Run_detached(const std::vector<std::string>& args, const std::string& program) {
-  // Starting a program opens its file: seen here, it tells a program that
-  // ran and failed from a launcher that opened no window. Anyone's open
-  // counts: a start of the same file elsewhere in that moment reads as ours.
-  const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  const auto closing = Closing(watch);
-  const bool watching = watch >= 0 && inotify_add_watch(watch, program.c_str(), IN_OPEN) >= 0;
+bool Run_detached(const std::vector<std::string>& args) {
   const pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
@@ -43,9 +38,18 @@ bool Run_detached(const std::vector<std::string>& args, const std::string& progr
     }
     _exit(0);
   }
-  if (Wait_pid(pid) == 0) return true;
-  alignas(inotify_event) char events[4096];
-  return watching && read(watch, events, sizeof events) > 0;
+  return Wait_pid(pid) == 0;
+}
+
+std::optional<std::string> Find_start_step() {
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::nullopt;
+  for (const char* place : {"tavrel-start", "../libexec/tavrel/tavrel-start"}) {
+    const std::string step = (here.parent_path() / place).string();
+    if (Is_executable_file(step)) return step;
+  }
+  return std::nullopt;
 }
 
 bool Is_executable_file(const std::string& path) {
@@ -69,12 +73,11 @@ std::optional<std::string> Find_on_path(const std::string& name) {
 }
 
 std::vector<std::string> Window_command(std::string_view launcher, const std::string& title,
-                                        const std::string& dir, std::vector<std::string> program,
-                                        const std::string& nice) {
+                                        const std::string& dir,
+                                        const std::vector<std::string>& program) {
   // tmux hands a lone command to a shell, and some launchers split a lone
-  // argument at blanks; a wrapper that parses nothing makes it several.
-  // (env would take a path holding '=' for a variable.)
-  if (program.size() == 1) program.insert(program.begin(), {nice, "-n", "0", "--"});
+  // argument at blanks: the start step ahead of the program makes it
+  // several arguments, which none of them parses.
   std::vector<std::string> argv{std::string(launcher)};
   const auto add = [&argv](std::initializer_list<std::string> more) {
     argv.insert(argv.end(), more);

@@ -1,6 +1,8 @@
 // New windows: a private tmux server, and a stand-in xterm on PATH.
 #include <unistd.h>
 
+#include <regex>
+
 #include "e2e/shared.h"
 
 namespace {
@@ -69,16 +71,15 @@ TEST(NewWindow, RefusedByTmuxRunsInThisConsole) {
 // A stand-in terminal on PATH: one that opens its window and stays until
 // the test has seen Tavrel end (a Tavrel that waited for it would hang),
 // one that finds no display and fails at once, and one that runs the
-// program and passes on its failure. A planted `nice` in the working
+// program and passes on its failure, after reading every file it was given
+// (as an indexer or a scanner would). A planted `xterm` in the working
 // folder, on PATH as "." (which no helper may come from). The programs
 // record their open descriptors.
 struct Display {
   const char* name;
   std::string xterm;  // the script
-  std::string runs;   // what the doubles record after the compiler
   std::string xterm_log;
-  std::string data = "{CC}\r\n{PAUSER}\r\n-O2 -Wall";
-  std::string shows = VIA + STARTED;
+  bool without_step = false;  // Tavrel runs where no start step stands beside it
 };
 
 // {SEQ} and {SLEEP} stand for the programs' paths: PATH holds neither.
@@ -86,14 +87,16 @@ const std::string OPENS =
     "for a in \"$@\"; do printf '<%s>' \"$a\"; done > xterm.log\nshift\n\"$@\"\n"
     "for i in $({SEQ} 600); do [ -e window-closed ] || [ ! -e xterm.log ] && exit; "
     "{SLEEP} 0.1; done\n";
-const std::string RUNS = "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n";
 
 const Display DISPLAYS[] = {
-    {"OpensAWindow", OPENS, RUNS, "<-e><{PAUSER}><{HERE}a.exe>"},
-    {"NoDisplayThere", "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n", RUNS, ""},
-    {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", RUNS, ""},
-    // No nice on an absolute entry of PATH: no window, but this console.
-    {"NoNiceToBeFound", OPENS, "program\nfds 0 1 2\n", "", CC_DATA, DIRECT + STARTED},
+    {"OpensAWindow", OPENS, "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>"},
+    {"NoDisplayThere",
+     "for a; do [ -f \"$a\" ] && : < \"$a\"; done\n"
+     "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
+     ""},
+    {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", ""},
+    // No start step: no window, but this console.
+    {"NoStartStep", OPENS, "", true},
 };
 
 void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
@@ -106,37 +109,46 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
                                       {TAVREL_SEQ, "seq (Debian: coreutils)"},
                                       {TAVREL_SLEEP, "sleep (Debian: coreutils)"}})
     NEED_TOOL(tool, package);
-  Launch launch = Prepared(d.data);
-  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
-  // A pauser of this test's own: the start watches the file for opens, and
-  // tests running beside this one open the shared one.
-  const fs::path own = fs::path(launch.dir).parent_path() / "pauser";
-  fs::copy_file(With_doubles("{PAUSER}", LINUX), own);
-  const auto doubles = [&own, &launch](std::string s) {
-    Replace_all(s, "{PAUSER}", own.string());
+  Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
+  const std::string root = fs::path(launch.dir).parent_path().string();
+  const auto removing = Removing(root);
+  // A pauser that may be run but not read: nobody but root could watch it.
+  const std::string pauser = root + "/pauser";
+  fs::copy_file(With_doubles("{PAUSER}", LINUX), pauser);
+  fs::permissions(pauser, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+  if (d.without_step) {
+    fs::copy_file(launch.argv[0], root + "/tavrel");
+    launch.argv = {root + "/tavrel"};
+  }
+  const auto doubles = [&launch, &pauser](std::string s) {
+    Replace_all(s, "{PAUSER}", pauser);
+    Replace_all(s, "{STEP}", (fs::path(TAVREL_UNPACED).parent_path() / "tavrel-start").string());
     Replace_all(s, "{HERE}", launch.dir + "/");
     return With_doubles(s, LINUX);
   };
-  Write_file(fs::path(launch.dir) / DATA, doubles(d.data));
-  const fs::path bin = fs::path(launch.dir).parent_path() / "bin";
+  const fs::path bin = fs::path(root) / "bin";
   fs::create_directory(bin);
   std::string script = "#!" + std::string(TAVREL_SH) + "\n" + d.xterm;
   Replace_all(script, "{SEQ}", TAVREL_SEQ);
   Replace_all(script, "{SLEEP}", TAVREL_SLEEP);
   Write_file(bin / "xterm", script);
+  Write_file(fs::path(launch.dir) / DATA, doubles("{CC}\r\n{PAUSER}\r\n-O2 -Wall"));
   fs::permissions(bin / "xterm", fs::perms::owner_all);
-  Write_file(fs::path(launch.dir) / "nice",
-             "#!" + std::string(TAVREL_SH) + "\necho planted nice >> fake.log\n\"$@\"\n");
-  fs::permissions(fs::path(launch.dir) / "nice", fs::perms::owner_all);
+  Write_file(fs::path(launch.dir) / "xterm",
+             "#!" + std::string(TAVREL_SH) + "\necho planted >> fake.log\n");
+  fs::permissions(fs::path(launch.dir) / "xterm", fs::perms::owner_all);
   launch.env = {"DISPLAY=:99", "PATH=.:" + bin.string(), "FAKE_FDS=1"};
   launch.deadline = 30;
   const Outcome o = Run_program(launch);
   Write_file(fs::path(launch.dir) / "window-closed", "");
-  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + d.shows + MENU + BYE);
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
   EXPECT_EQ(o.err, "") << "a launcher's complaint reached the screen";
-  const std::string log = doubles(CC_LOG + d.runs);
+  const std::string log = doubles(CC_LOG + "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n");
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
-  EXPECT_EQ(Read_file(fs::path(launch.dir) / "xterm.log"), doubles(d.xterm_log));
+  // The mark's folder is new for each start.
+  static const std::regex mark("<[^<>]*/tavrel-[^/<>]*/started>");
+  EXPECT_EQ(std::regex_replace(Read_file(fs::path(launch.dir) / "xterm.log"), mark, "<{MARK}>"),
+            doubles(d.xterm_log));
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, NewWindowWithDisplay, ::testing::ValuesIn(DISPLAYS),

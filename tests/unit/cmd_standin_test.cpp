@@ -32,8 +32,7 @@ TEST(SplitFields, SplitsAsCmdHandsArgumentsOn) {
 }
 
 TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
-  const Fields alone{"/w d/a.exe"}, with_arg{"/t/cp", "a.exe"};
-  const Fields wrapped{"nice", "-n", "0", "--", "/w d/a.exe"};
+  const Fields alone{"/s/tavrel-start", "/m/started", "/w d/a.exe"}, with_arg{"/t/cp", "a.exe"};
   const auto join = [](Fields a, const Fields& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -44,23 +43,23 @@ TEST(WindowCommand, GivesEachLauncherTheProgramAsSeparateArguments) {
     Fields program, argv;
   } cases[] = {
       {"tmux", "a.cpp", alone,
-       join({"tmux", "new-window", "-c", "/w d", "-n", "a.cpp", "--"}, wrapped)},
+       join({"tmux", "new-window", "-c", "/w d", "-n", "a.cpp", "--"}, alone)},
       {"tmux", "", with_arg, join({"tmux", "new-window", "-c", "/w d", "--"}, with_arg)},
       {"tmux", "#H #(x).cpp", with_arg,
        join({"tmux", "new-window", "-c", "/w d", "-n", "##H ##(x).cpp", "--"}, with_arg)},
-      {"xdg-terminal-exec", "t", alone, join({"xdg-terminal-exec"}, wrapped)},
-      {"x-terminal-emulator", "t", alone, join({"x-terminal-emulator", "-T", "t", "-e"}, wrapped)},
+      {"xdg-terminal-exec", "t", alone, join({"xdg-terminal-exec"}, alone)},
+      {"x-terminal-emulator", "t", alone, join({"x-terminal-emulator", "-T", "t", "-e"}, alone)},
       {"gnome-terminal", "t", with_arg,
        join({"gnome-terminal", "--working-directory=/w d", "--"}, with_arg)},
-      {"konsole", "t", alone, join({"konsole", "--workdir", "/w d", "-e"}, wrapped)},
+      {"konsole", "t", alone, join({"konsole", "--workdir", "/w d", "-e"}, alone)},
       {"xfce4-terminal", "-a #b", with_arg,
        join({"xfce4-terminal", "--working-directory=/w d", "--title=-a #b", "-x"}, with_arg)},
       {"xfce4-terminal", "", alone,
-       join({"xfce4-terminal", "--working-directory=/w d", "-x"}, wrapped)},
+       join({"xfce4-terminal", "--working-directory=/w d", "-x"}, alone)},
       {"xterm", "", with_arg, join({"xterm", "-e"}, with_arg)},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Window_command(c.launcher, c.title, "/w d", c.program, "nice"), c.argv) << c.launcher;
+    EXPECT_EQ(Window_command(c.launcher, c.title, "/w d", c.program), c.argv) << c.launcher;
 }
 
 class Program : public In_temp_dir {};
