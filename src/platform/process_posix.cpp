@@ -140,11 +140,17 @@ Kept_terminal Keep_terminal() {
 
 void Give_back(const Kept_terminal& kept) {
   if (kept.is_terminal) {
-    // A child that took the terminal's foreground (a shell, a job-control
-    // program) leaves us in the background: setting the terminal must not
-    // stop us, and the foreground comes back with it.
-    const auto ttou = Set_action(SIGTTOU, SIG_IGN);
-    if (kept.foreground > 0) tcsetpgrp(STDIN_FILENO, kept.foreground);
+    // A child that took the terminal's foreground for a group of its own (a
+    // shell, a job-control program) and ended left it to nobody: it comes
+    // back. A group still alive there is a job the user started meanwhile
+    // (after Ctrl+Z and bg): it keeps the terminal, and setting the modes
+    // stops us (SIGTTOU) until the user brings us back, as any background
+    // job waits.
+    const pid_t now = tcgetpgrp(STDIN_FILENO);
+    if (now > 0 && now != getpgrp() && kill(-now, 0) != 0 && errno == ESRCH) {
+      const auto ttou = Set_action(SIGTTOU, SIG_IGN);
+      tcsetpgrp(STDIN_FILENO, kept.foreground);
+    }
     tcsetattr(STDIN_FILENO, TCSADRAIN, &kept.attributes);
   }
   if (kept.flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept.flags);

@@ -14,7 +14,7 @@
 //    and non-blocking and sends Ctrl+C's signal to its process group, with
 //    FAKE_FDS (POSIX) records "fds" and its open descriptors, then crashes when
 //    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
-//    too when FAKE_CRASH is set.
+//    too when FAKE_CRASH is set, and takes FAKE_COMPILE_MS ms.
 //  pauser: runs its first argument with the rest and returns its status.
 //    With FAKE_DETACH it first starts a copy of itself ("late") that it
 //    does not wait for, which records "late" a second later.
@@ -103,6 +103,8 @@ void Spoil_terminal() {
 
 int Compiler(const std::vector<std::string>& args) {
   if (std::getenv("FAKE_CRASH") != nullptr) Crash();
+  if (const char* ms = std::getenv("FAKE_COMPILE_MS"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
   const char* status = std::getenv("FAKE_STATUS");
   if (status != nullptr && std::atoi(status) != 0) return std::atoi(status);
   if (std::getenv("FAKE_NO_OUTPUT") != nullptr) return 0;

@@ -349,6 +349,47 @@ TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
   }
 }
 
+// Ctrl+Z and bg during a compile, then another job in the foreground: when
+// the compile ends, Tavrel leaves that job the terminal and waits, stopped,
+// as a background job does.
+TEST_P(Terminal, BackgroundCompileLeavesTheTerminalToTheForegroundJob) {
+  if (GetParam() == WINE) GTEST_SKIP() << "job control belongs to POSIX terminals";
+  Launch launch;
+  launch.argv = {TAVREL_SH, "-c", "set -m; \"$0\"; bg; cat", TAVREL_UNPACED};
+  launch.env = {"FAKE_COMPILE_MS=1000"};
+  launch.dir = Make_test_dir();
+  const auto removing = Removing(launch.dir);
+  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
+  Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, LINUX));
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, false, fd);
+  ASSERT_GE(pid, 0);
+  const auto ending = Ending(pid, fd);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
+  const pid_t tavrel = tcgetpgrp(fd);  // a job of its own, as the cat will be
+  pid_t cat = tavrel;
+  const auto jobs = Scoped{[&] {
+    for (const pid_t job : {tavrel, cat})
+      if (job > 0 && job != pid) kill(-job, SIGKILL);
+  }};
+  ASSERT_EQ(write(fd, "1\ra.cpp\r", 8), 8);
+  ASSERT_TRUE(Read_until(fd, out, COMPILING)) << Plain(out.text);
+  ASSERT_EQ(write(fd, "\x1a", 1), 1);
+  for (int i = 0; i < 500 && (cat == tavrel || cat == pid); ++i, cat = tcgetpgrp(fd))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const auto state = [tavrel] {  // as /proc tells it: R, S, T (stopped)...
+    const std::string stat = Read_file("/proc/" + std::to_string(tavrel) + "/stat");
+    return stat.substr(std::min(stat.rfind(") ") + 2, stat.size()), 1);
+  };
+  for (int i = 0; i < 500 && state() != "T"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(state(), "T") << "the compile's end did not wait for the terminal";
+  EXPECT_EQ(tcgetpgrp(fd), cat) << "the job in the foreground lost the terminal";
+  ASSERT_EQ(write(fd, "hello\r", 6), 6);
+  EXPECT_TRUE(Read_until(fd, out, "hello\nhello\n")) << Plain(out.text);
+}
+
 // What a program sees of its console's code pages: the same started
 // directly, through the pauser, and after Tavrel has left.
 TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
