@@ -1,5 +1,6 @@
 #include "pauser/pauser.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -32,8 +33,8 @@ std::string Exception_name(unsigned long code) {
       return "特权指令";
     case 0x80000003:
       return "断点";
-    case 0xC0000409:
-      return "栈缓冲区溢出或快速失败";
+    case 0xC0000409:  // what abort() ends in with the UCRT
+      return "异常结束（abort、未捕获的异常、断言失败）或栈缓冲区溢出";
     case 0xC0000374:
       return "堆损坏";
     case 0xC000013A:
@@ -54,7 +55,11 @@ std::string Exception_name(unsigned long code) {
 }
 
 std::string Exit_line(unsigned long code, bool windows) {
-  std::string line = "程序已结束，返回值：" + std::to_string(code);
+  // A Windows exit code is 32 bits, shown signed as cmd shows %errorlevel%:
+  // a program's -1 is -1.
+  std::string line = "程序已结束，返回值：" +
+                     (windows ? std::to_string(static_cast<std::int32_t>(code & 0xFFFFFFFFul))
+                              : std::to_string(code));
   if (windows) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08lX", code & 0xFFFFFFFFul);
@@ -79,6 +84,10 @@ std::string Unknown_end() { return RULE + "无法得知程序如何结束。\n";
 
 std::string Not_executable_line(const std::string& program) {
   return "无法运行：" + program + "（不是可执行的程序）\n";
+}
+
+std::string Start_failed_line(const std::string& program, const std::string& reason) {
+  return "无法运行：" + program + "：" + reason + "\n";
 }
 
 bool Asks_for_usage(std::string_view first) { return first == "--help" || first == "-h"; }

@@ -15,8 +15,9 @@ int Pauser_main(int argc, char** argv);
 // line `ended`, the wall time in seconds and the peak memory in MiB.
 std::string Summary(const std::string& ended, double seconds, unsigned long long peak_bytes);
 
-// How a program ended that returned `code`; `windows` adds the code in
-// hexadecimal, with the name of a known exception.
+// How a program ended that returned `code`; `windows` shows it as a signed
+// 32-bit value, as cmd does, and adds it in hexadecimal, with the name of a
+// known exception.
 std::string Exit_line(unsigned long code, bool windows);
 
 // What is printed in place of the summary when the program could not be
@@ -26,9 +27,11 @@ std::string Unknown_end();
 // Short Chinese names of the usual ways a program dies; empty when unknown.
 std::string Exception_name(unsigned long code);
 
-// The one line for a program that cannot be started, and for a missing one.
+// The one line for a program that cannot be started, and for a missing one;
+// on Windows the system's `reason` (its message and number) is told.
 std::string Not_found_line(const std::string& program);
 std::string Not_executable_line(const std::string& program);
+std::string Start_failed_line(const std::string& program, const std::string& reason);
 extern const char* const USAGE;
 
 // Whether the pauser's first argument asks for its usage: "--help" or "-h"

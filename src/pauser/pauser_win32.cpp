@@ -85,7 +85,9 @@ int Pauser_main(int, char**) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
         error == ERROR_INVALID_NAME)
       return Finish(Not_found_line(name), NOT_RUN);
-    return Finish(Not_executable_line(name), NOT_RUN);
+    // Blocked by a scanner, a 32-bit setup program that wants elevation, no
+    // access: the system's own words say which.
+    return Finish(Start_failed_line(name, System_message(error)), NOT_RUN);
   }
   const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
   if (job != nullptr) AssignProcessToJobObject(job, pi.hProcess);

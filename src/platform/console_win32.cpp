@@ -1,6 +1,7 @@
 // Console output, line input and code pages on Windows.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <iostream>
 
@@ -12,6 +13,27 @@ namespace {
 
 // UTF-16 units asked of the console per read.
 constexpr DWORD READ_UNITS = 512;
+
+// The code pages the console had when Tavrel started.
+UINT found_in = 0, found_out = 0;
+// Saves under way: a console event waits for them.
+std::atomic<int> saving{0};
+
+void Restore_code_pages() {
+  SetConsoleCP(found_in);
+  SetConsoleOutputCP(found_out);
+}
+
+// Runs on a thread of its own. The save in progress ends first (the close
+// event leaves about 5 s), then the default handler ends the process as
+// before, still without the save.
+BOOL WINAPI On_console_event(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+    while (saving > 0) Sleep(RETRY_MS);
+    Restore_code_pages();
+  }
+  return FALSE;
+}
 
 // Reading a console byte-wise through the C runtime loses every non-ASCII
 // character even with input code page 65001, so a console is read as UTF-16.
@@ -72,15 +94,22 @@ void Write_out(std::string_view bytes) {
 void Set_console_utf8() {
   // The cmd window Tavrel was started from gets its own code pages back:
   // left at 65001, cmd there speaks English and console input of Chinese
-  // text breaks in the programs run from it.
-  static const UINT found_in = GetConsoleCP(), found_out = GetConsoleOutputCP();
-  if (found_in != 0 && found_out != 0)
-    std::atexit([] {
-      SetConsoleCP(found_in);
-      SetConsoleOutputCP(found_out);
-    });
+  // text breaks in the programs run from it. Also at Ctrl+C, Ctrl+Break
+  // and the close button, whose default handler ends the process without
+  // the atexit list.
+  found_in = GetConsoleCP();
+  found_out = GetConsoleOutputCP();
+  if (found_in != 0 && found_out != 0) {
+    std::atexit(Restore_code_pages);
+    SetConsoleCtrlHandler(On_console_event, TRUE);
+  }
   SetConsoleOutputCP(CP_UTF8);
   SetConsoleCP(CP_UTF8);
+}
+
+Scoped<void (*)()> Holding_console_events() {
+  ++saving;
+  return Scoped<void (*)()>{[] { --saving; }};
 }
 
 bool Read_line(std::string& s, std::size_t keep) {

@@ -5,31 +5,40 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32.h"
 
 namespace {
 
-// Runs `line` as cmd's own command line and waits for it.
+// Runs `line` as cmd's own command line and waits for it: %ComSpec%, else
+// (unset, or it cannot start) the system folder's cmd.exe, as system()
+// does. Says why on standard error when neither starts.
 int Run_interpreter(std::wstring line) {
+  std::vector<std::wstring> interpreters;
   const wchar_t* named = _wgetenv(L"ComSpec");
-  std::wstring cmd;
-  if (named != nullptr && *named != L'\0') {
-    cmd = named;
-  } else {
-    wchar_t system[MAX_PATH + 1];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return -1;
-    cmd = std::wstring(system, n) + L"\\cmd.exe";
-  }
+  if (named != nullptr && *named != L'\0') interpreters.emplace_back(named);
+  wchar_t system[MAX_PATH + 1];
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH + 1);
+  if (n > 0 && n <= MAX_PATH) interpreters.push_back(std::wstring(system, n) + L"\\cmd.exe");
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
+  DWORD error = ERROR_FILE_NOT_FOUND;
   // As with system(): the console and the standard handles are cmd's too.
-  if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                      &pi))
+  for (const std::wstring& cmd : interpreters) {
+    if (CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                       &pi)) {
+      error = ERROR_SUCCESS;
+      break;
+    }
+    error = GetLastError();
+  }
+  if (error != ERROR_SUCCESS) {
+    std::cerr << "无法启动命令解释器 cmd.exe：" << System_message(error) << '\n';
     return -1;
+  }
   const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
   DWORD code = 0;
   const bool waited = WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0 &&

@@ -27,13 +27,16 @@ bool Patiently(Step step) {
 bool Replace_file(const std::string& path, const std::string& bytes) {
   std::wstring target;
   if (!Widen(path, target) || bytes.size() > MAXDWORD) return false;
+  // No temporary file is left behind by Ctrl+C or the close button.
+  const auto held = Holding_console_events();
   // A name nobody can foresee, created only where nothing stands yet.
   std::random_device random;
   std::wstring tmp;
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
     tmp = target + L"." + std::to_wstring(random()) + L".tmp";
-    h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+    // Hidden from the start, like the file it becomes.
+    h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
                     nullptr);
     if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
   }

@@ -19,12 +19,21 @@ bool Widen(const std::string& utf8, std::wstring& wide, bool lossy = false);
 // The standard handle `which` when it is a console, else nullptr.
 HANDLE Console(DWORD which);
 
+// The system's message for the error `error`, without its line break, then
+// its number: "Access is denied.（错误 5）"; the number alone when the system
+// has no message for it.
+std::string System_message(DWORD error);
+
 // Closes the handle `h` when the scope ends, unless it is null or invalid.
 inline auto Closing_handle(HANDLE h) {
   return Scoped{[h] {
     if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }};
 }
+
+// Until the scope ends, Ctrl+C, Ctrl+Break and the close button wait before
+// they end the process (after Set_console_utf8): for the save.
+Scoped<void (*)()> Holding_console_events();
 
 // How long the layer waits out a brief hold (a scanner on a fresh file, a
 // console read interrupted by Ctrl+C): this many tries, RETRY_MS apart.

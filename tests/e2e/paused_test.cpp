@@ -34,7 +34,7 @@ const Paused PAUSED[] = {
      .out = Summary("程序被信号终止：11（SIGSEGV，段错误）"),
      .status = 128 + 11,
      .wine_status = 0xC0000005 & 0xFF,
-     .wine_ended = "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
+     .wine_ended = "程序已结束，返回值：-1073741819（0xC0000005，访问冲突）"},
     // The program's own peak, not the pauser's: a static program far
     // smaller than the pauser, and one that touches 40 MiB.
     {.name = "SmallProgramsOwnPeak",
@@ -54,6 +54,13 @@ const Paused PAUSED[] = {
      .status = 128 + 2,
      .wine_status = 3,
      .wine_ended = "程序已结束，返回值：3（0x00000003）"},
+    // Windows' 32-bit exit code shown as cmd shows it.
+    {.name = "ReturnsMinusOne",
+     .env = {"FAKE_EXIT=-1"},
+     .out = Summary("程序已结束，返回值：255"),
+     .status = 255,
+     .wine_status = 255,
+     .wine_ended = "程序已结束，返回值：-1（0xFFFFFFFF）"},
     // What the program started lives on after it and the pauser.
     {.name = "LeavesADetachedChild",
      .env = {"FAKE_DETACH=1"},

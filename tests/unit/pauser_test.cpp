@@ -16,18 +16,26 @@ TEST(PauserTexts, TellsHowTheProgramEnded) {
   } cases[] = {
       {Exit_line(3, false), "程序已结束，返回值：3"},
       {Exit_line(3, true), "程序已结束，返回值：3（0x00000003）"},
-      {Exit_line(0xC0000005, true), "程序已结束，返回值：3221225477（0xC0000005，访问冲突）"},
-      {Exit_line(0xC00000FD, true), "程序已结束，返回值：3221225725（0xC00000FD，栈溢出）"},
-      {Exit_line(0xC0000094, true), "程序已结束，返回值：3221225620（0xC0000094，整数除以零）"},
-      {Exit_line(0xC0000142, true), "程序已结束，返回值：3221225794（0xC0000142，DLL 初始化失败）"},
+      {Exit_line(0xC0000005, true), "程序已结束，返回值：-1073741819（0xC0000005，访问冲突）"},
+      {Exit_line(0xC00000FD, true), "程序已结束，返回值：-1073741571（0xC00000FD，栈溢出）"},
+      {Exit_line(0xC0000094, true), "程序已结束，返回值：-1073741676（0xC0000094，整数除以零）"},
+      {Exit_line(0xC0000142, true),
+       "程序已结束，返回值：-1073741502（0xC0000142，DLL 初始化失败）"},
       {Exit_line(0xC0000417, true),
-       "程序已结束，返回值：3221226519（0xC0000417，C 运行库函数的参数无效）"},
-      {Exit_line(0xDEADBEEF, true), "程序已结束，返回值：3735928559（0xDEADBEEF）"},
+       "程序已结束，返回值：-1073740777（0xC0000417，C 运行库函数的参数无效）"},
+      {Exit_line(0xC0000409, true),
+       "程序已结束，返回值：-"
+       "1073740791（0xC0000409，异常结束（abort、未捕获的异常、断言失败）或栈缓冲区溢出）"},
+      {Exit_line(0xDEADBEEF, true), "程序已结束，返回值：-559038737（0xDEADBEEF）"},
+      {Exit_line(0xFFFFFFFF, true), "程序已结束，返回值：-1（0xFFFFFFFF）"},
+      {Exit_line(255, false), "程序已结束，返回值：255"},
 #ifndef _WIN32
       {Signal_line(11), "程序被信号终止：11（SIGSEGV，段错误）"},
       {Signal_line(6), "程序被信号终止：6（SIGABRT，程序中止）"},
       {Signal_line(63), "程序被信号终止：63"},
 #endif
+      {Start_failed_line("a.exe", "拒绝访问。（错误 5）"),
+       "无法运行：a.exe：拒绝访问。（错误 5）\n"},
       {Summary("x", 1.23456, 3 * 1024 * 1024),
        "\n" + std::string(40, '-') + "\nx\n运行时间：1.235 秒\n峰值内存：3.0 MiB\n"},
   };

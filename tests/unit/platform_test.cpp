@@ -9,6 +9,9 @@
 
 #include "files.h"
 #include "platform/common.h"
+#ifdef _WIN32
+#include "platform/win32.h"
+#endif
 
 namespace {
 
@@ -80,6 +83,27 @@ TEST_F(PathQueries, TakeUtf8Names) {
 }
 
 #ifdef _WIN32
+TEST(SystemMessage, TellsTheTextOnOneLineAndTheNumber) {
+  for (const DWORD error : {DWORD{ERROR_ACCESS_DENIED}, DWORD{225}, DWORD{740}, DWORD{0xFFFF}}) {
+    const std::string told = System_message(error);
+    EXPECT_EQ(told.find('\n'), std::string::npos) << told;
+    const std::string number = "（错误 " + std::to_string(error) + "）";
+    EXPECT_EQ(told.substr(told.size() - std::min(told.size(), number.size())), number) << told;
+  }
+}
+
+// A ComSpec that cannot start (unexpanded, or gone): the system folder's
+// cmd.exe runs the line, as system() would.
+TEST(RunCommand, FallsBackToTheSystemsCmd) {
+  const wchar_t* const old = _wgetenv(L"ComSpec");
+  const std::wstring kept = old != nullptr ? old : L"";
+  const auto restore = Scoped{[&kept] { _wputenv_s(L"ComSpec", kept.c_str()); }};
+  for (const wchar_t* comspec : {L"%SystemRoot%\\system32\\cmd.exe", L"C:\\nosuch\\cmd.exe", L""}) {
+    _wputenv_s(L"ComSpec", comspec);
+    EXPECT_EQ(Run_command("cmd /c exit 3"), 3) << Narrow(comspec);
+  }
+}
+
 TEST(RunCommand, RefusesALineThatIsNotUtf8AndSaysWhy) {
   std::ostringstream err;
   std::streambuf* const old = std::cerr.rdbuf(err.rdbuf());
