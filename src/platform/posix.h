@@ -62,8 +62,8 @@ struct Kept_terminal {
   bool is_terminal = false;
   pid_t foreground = -1;
   int flags = -1;  // standard input's file flags, -1 when unknown
-  struct sigaction on_int {
-  }, on_quit{};
+  struct sigaction on_int {};
+  struct sigaction on_quit {};
 };
 
 // Around_child's two halves: Keep_terminal ignores SIGINT and SIGQUIT and
