@@ -6,7 +6,9 @@
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
 //  program: records that it ran; prints FAKE_SAY and a line break when set,
-//    on Windows "code pages IN OUT" of its console when FAKE_CODE_PAGES is,
+//    on Windows "code pages IN OUT" of its console when FAKE_CODE_PAGES is
+//    (again after running FAKE_RUN, whose Ctrl+C it outlives, holding the
+//    file FAKE_HOLD meanwhile),
 //    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_FOREGROUND (POSIX)
 //    takes the terminal's foreground for a group of its own, with
 //    FAKE_INTERRUPT raises SIGINT (recording it if it lives on), sleeps
@@ -183,6 +185,20 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   if (std::getenv("FAKE_CODE_PAGES") != nullptr)
     std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
+  if (const wchar_t* run = _wgetenv(L"FAKE_RUN")) {
+    // Ctrl+C is the child's (a handler, unlike ignoring, is not inherited):
+    // this one stays to look at the code pages again.
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
+    // FAKE_HOLD: a file held open meanwhile that nobody may replace.
+    const wchar_t* hold = _wgetenv(L"FAKE_HOLD");
+    if (hold != nullptr)
+      CreateFileW(hold, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                  nullptr);
+    const std::wstring quoted = L"\"" + std::wstring(run) + L"\"";
+    std::fflush(stdout);
+    _wspawnl(_P_WAIT, run, quoted.c_str(), nullptr);
+    std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
+  }
   // getenv gives the ANSI code page's version of the text.
   if (const wchar_t* say = _wgetenv(L"FAKE_SAY")) std::printf("%s\n", Narrow(say).c_str());
 #else
