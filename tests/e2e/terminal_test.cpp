@@ -390,6 +390,15 @@ TEST_P(Terminal, BackgroundCompileLeavesTheTerminalToTheForegroundJob) {
   EXPECT_TRUE(Read_until(fd, out, "hello\nhello\n")) << Plain(out.text);
 }
 
+// The "code pages IN OUT" lines the fake program printed, in order.
+std::vector<std::string> Code_pages(const std::string& text) {
+  static const std::regex line("code pages [0-9]+ [0-9]+");
+  std::vector<std::string> seen;
+  for (std::sregex_iterator i(text.begin(), text.end(), line), end; i != end; ++i)
+    seen.push_back(i->str());
+  return seen;
+}
+
 // What a program sees of its console's code pages: the same started
 // directly, through the pauser, and after Tavrel has left.
 TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
@@ -417,12 +426,8 @@ TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
   ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", left)));
   int status = -1;
   waitpid(pid, &status, 0);
-  static const std::regex line("code pages [0-9]+ [0-9]+");
-  const std::string text = Plain(out.text);
-  std::vector<std::string> seen;
-  for (std::sregex_iterator i(text.begin(), text.end(), line), end; i != end; ++i)
-    seen.push_back(i->str());
-  ASSERT_EQ(seen.size(), 3u) << text;
+  const std::vector<std::string> seen = Code_pages(Plain(out.text));
+  ASSERT_EQ(seen.size(), 3u) << Plain(out.text);
   EXPECT_EQ(seen[1], seen[0]) << "through the pauser";
   EXPECT_EQ(seen[2], seen[0]) << "after Tavrel";
 }
@@ -448,12 +453,8 @@ TEST_P(Terminal, CtrlCAtTheMenuGivesTheCodePagesBack) {
   const std::size_t menu = Plain(out.text).find(MENU_SHOWN);
   ASSERT_TRUE(Read_until(fd, out, "code pages", menu)) << Plain(out.text);
   ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", menu)));
-  static const std::regex line("code pages [0-9]+ [0-9]+");
-  const std::string text = Plain(out.text);
-  std::vector<std::string> seen;
-  for (std::sregex_iterator i(text.begin(), text.end(), line), end; i != end; ++i)
-    seen.push_back(i->str());
-  ASSERT_EQ(seen.size(), 2u) << text;
+  const std::vector<std::string> seen = Code_pages(Plain(out.text));
+  ASSERT_EQ(seen.size(), 2u) << Plain(out.text);
   EXPECT_EQ(seen[1], seen[0]) << "after Ctrl+C";
   EXPECT_FALSE(fs::exists(fs::path(launch.dir) / DATA)) << "saved at Ctrl+C";
 }
