@@ -89,12 +89,14 @@ bool Path_exists(const std::string& path);
 bool Is_regular_file(const std::string& path);
 
 // Puts `bytes` in place of the file `path` without ever losing the old one:
-// writes a temporary file beside it, flushes it to disk, then moves it over
-// `path` in one step. On Windows the move is tried again for about a second
-// while another process (a virus scanner, the indexer) holds `path`.
-// Returns false on any failure; `path` is then as it was and no temporary
-// file is left.
-bool Replace_file(const std::string& path, const std::string& bytes);
+// removes an empty directory (not a link) of that name, writes a temporary
+// file beside it, flushes it to disk, then moves it over `path` in one step.
+// On Windows the move is tried again for about a second while another
+// process (a virus scanner, the indexer) holds `path`. Returns false on any
+// failure; `path` is then as it was and no temporary file is left. `why`
+// then holds one line for the user on Windows, the folder and the system's
+// message; it is left empty on other systems, whose transcripts never had it.
+bool Replace_file(const std::string& path, const std::string& bytes, std::string& why);
 
 // Gives the file the hidden attribute and no other (Windows); does nothing
 // on other systems, where there is no such attribute.

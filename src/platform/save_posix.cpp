@@ -32,7 +32,10 @@ bool Write_all(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool Replace_file(const std::string& path, const std::string& bytes) {
+bool Replace_file(const std::string& path, const std::string& bytes, std::string& /*why*/) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && rmdir(path.c_str()) != 0)
+    return false;
   // Held until the file is in place or cleaned up, so that no signal from
   // outside (a timer's, a real-time one included) leaves a temporary file
   // behind; only SIGKILL and SIGSTOP cannot wait.

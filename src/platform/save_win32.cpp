@@ -24,37 +24,62 @@ bool Patiently(Step step) {
 
 }  // namespace
 
-bool Replace_file(const std::string& path, const std::string& bytes) {
+bool Replace_file(const std::string& path, const std::string& bytes, std::string& why) {
   std::wstring target;
   if (!Widen(path, target) || bytes.size() > MAXDWORD) return false;
+  // The folder, not the file: a folder the user cannot write to (one under
+  // C:\Program Files) is what a failed save most often means.
+  const auto fail = [&](DWORD error) {
+    std::wstring full(MAX_PATH, L'\0');
+    wchar_t* name = nullptr;
+    DWORD n = GetFullPathNameW(target.c_str(), MAX_PATH, full.data(), &name);
+    if (n >= MAX_PATH) {
+      full.resize(n);
+      n = GetFullPathNameW(target.c_str(), n, full.data(), &name);
+    }
+    full.resize(name != nullptr && n < full.size() ? static_cast<std::size_t>(name - full.data())
+                                                   : 0);
+    if (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    why = "无法写入文件夹“" + Narrow(full) + "”：" + System_message(error);
+    return false;
+  };
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !RemoveDirectoryW(target.c_str()))
+    return fail(GetLastError());
   // No temporary file is left behind by Ctrl+C or the close button.
   const auto held = Holding_console_events();
   // A name nobody can foresee, created only where nothing stands yet.
   std::random_device random;
   std::wstring tmp;
   HANDLE h = INVALID_HANDLE_VALUE;
+  DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
     tmp = target + L"." + std::to_wstring(random()) + L".tmp";
     // Hidden from the start, like the file it becomes.
     h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
                     nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (h == INVALID_HANDLE_VALUE && (error = GetLastError()) != ERROR_FILE_EXISTS) break;
   }
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return fail(error);
   DWORD written = 0;
-  bool ok = bytes.empty() ||
-            (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-             written == bytes.size());
-  ok = FlushFileBuffers(h) && ok;
-  ok = CloseHandle(h) && ok;
+  bool ok = true;
+  if (!bytes.empty() &&
+      !WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    ok = false, error = GetLastError();
+  else if (written != bytes.size())  // a short write sets no error: the disk is full
+    ok = false, error = ERROR_DISK_FULL;
+  if (!FlushFileBuffers(h) && ok) ok = false, error = GetLastError();
+  if (!CloseHandle(h) && ok) ok = false, error = GetLastError();
   // Unlike creating with truncation, a move may replace a hidden file.
-  if (ok)
-    ok = Patiently([&] {
-      return MoveFileExW(tmp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    });
-  if (!ok) Patiently([&] { return DeleteFileW(tmp.c_str()) != 0; });
-  return ok;
+  if (ok && !Patiently([&] {
+        return MoveFileExW(tmp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      }))
+    ok = false, error = GetLastError();
+  if (ok) return true;
+  Patiently([&] { return DeleteFileW(tmp.c_str()) != 0; });
+  return fail(error);
 }
 
 void Mark_hidden(const std::string& path) {

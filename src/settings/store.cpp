@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <system_error>
 
 #include "platform/platform.h"
 
@@ -54,14 +53,13 @@ void Load_settings() {
 
 std::string Settings_bytes() { return COM_PATH + "\r\n" + CON_PATH + "\r\n" + COM_SETTINGS; }
 
-bool Save_settings() {
+bool Save_settings(std::string* why) {
   if (unread && COM_PATH.empty() && CON_PATH.empty() && COM_SETTINGS.empty()) return true;
-  fs::path p;
-  To_path(SETTINGS, p);
-  std::error_code ec;
-  if (fs::symlink_status(p, ec).type() == fs::file_type::directory && !fs::remove(p, ec))
+  std::string reason;
+  if (!Replace_file(SETTINGS, Settings_bytes(), reason)) {
+    if (why) *why = std::move(reason);
     return false;
-  if (!Replace_file(SETTINGS, Settings_bytes())) return false;
+  }
   Mark_hidden(SETTINGS);
   return true;
 }

@@ -22,8 +22,8 @@ std::string Settings_bytes();
 
 // Writes the data file and marks it hidden. An empty directory of that name
 // is removed first. Returns false when the file could not be written; the
-// previous file is then kept as it was. A data file that the load found but
-// could not open or read is left alone while all three settings are still
-// empty. On POSIX every signal that can be held waits until the save is
-// over.
-bool Save_settings();
+// previous file is then kept as it was, and `why` (when given) gets the
+// reason line of Replace_file. A data file that the load found but could
+// not open or read is left alone while all three settings are still empty.
+// On POSIX every signal that can be held waits until the save is over.
+bool Save_settings(std::string* why = nullptr);

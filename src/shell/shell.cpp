@@ -26,8 +26,10 @@ int Main_loop() {
       Run();
   }
   Run_command("cls");
-  const bool saved = Save_settings();
+  std::string why;
+  const bool saved = Save_settings(&why);
   if (!saved) Print("保存设置失败！", 1);
+  if (!why.empty()) Print(why, 1);
   Print("将在 3s 内退出……", 1);
   Wait(2.5);
   return saved ? 0 : 1;
