@@ -82,6 +82,12 @@ bool To_path(const std::string& utf8, std::filesystem::path& path);
 // where start keeps the working folder.
 std::string Path_for_new_window(const std::string& path);
 
+// What to show once before the first menu when commands cannot run in the
+// working folder: on Windows a network folder (\\server\share), where cmd
+// runs in the Windows folder instead, with how to reach it by a drive
+// letter. Empty otherwise, and always on other systems.
+std::string Folder_notice();
+
 // Status queries that follow symbolic links and never throw. Any failure to
 // answer (including a path that To_path refuses) counts as "does not
 // exist" / "not a regular file".

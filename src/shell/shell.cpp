@@ -1,5 +1,8 @@
 #include "shell/shell.h"
 
+#include <string>
+#include <utility>
+
 #include "build/run.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -16,8 +19,11 @@ void Init() {
 }
 
 int Main_loop() {
+  // After the first cls, which would wipe it.
+  std::string notice = Folder_notice();
   for (;;) {
     Run_command("cls");
+    if (!notice.empty()) Print(std::exchange(notice, {}), 1);
     const int op = Main_page();
     if (op == 3) break;
     if (op == 2)

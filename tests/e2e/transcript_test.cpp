@@ -49,6 +49,7 @@ struct Scenario {
   std::string log = "";
   bool noisy = false;    // something belongs on standard error (not checked)
   std::string err = "";  // else all of standard error on Linux
+  bool unc = false;      // under Wine the working folder is reached as \\server\share
 };
 
 const std::pair<std::string, std::string> OLD_EXE{"a.exe", "old"};
@@ -102,6 +103,13 @@ const Scenario SCENARIOS[] = {
      .data_after = "old\r\n\r\n",
      .read_only = true,
      .linux_only = true},
+    {.name = "NetworkFolderNoticeOnce",
+     .sessions = {{"1\na.cpp\n\n\n3\n", "{UNC}" + MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE +
+                                            ASK_RUN + SKIP_RUN + MENU + BYE}},
+     .data_before = CC_DATA,
+     .data_after = CC_DATA,
+     .files = {SOURCE, OLD_EXE},
+     .unc = true},
     {.name = "RunWithoutCompiler",
      .sessions = {{"1\na.c\na.cpp\n3\n", MENU + ASK + INVALID + "\n" + NO_CC + MENU + BYE}},
      .files = {SOURCE, OLD_EXE}},
@@ -309,6 +317,17 @@ TEST_P(Transcript, MatchesByteForByte) {
     std::error_code ec;
     fs::permissions(launch.dir, fs::perms::owner_all, fs::perm_options::add, ec);
   }};
+  // Wine serves \\<process folder>\<test folder> from its prefix's dosdevices/unc.
+  std::string unc;
+  if (scenario.unc && target == WINE) {
+    const fs::path top = fs::path(root).parent_path();
+    const fs::path link = fs::path(TAVREL_WINEPREFIX) / "dosdevices/unc" / top.filename();
+    fs::create_directories(link.parent_path());
+    std::error_code ec;
+    fs::create_directory_symlink(top, link, ec);
+    unc = "\\\\" + top.filename().string() + "\\" + fs::path(root).filename().string() + "\\cwd";
+    launch.argv = {TAVREL_WINE, "cmd", "/c", "cd /d " + unc + " && " + Windows_path(TAVREL_EXE)};
+  }
   launch.file_size_limit = scenario.file_size_limit;
   launch.nonblocking = scenario.nonblocking;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
@@ -318,6 +337,14 @@ TEST_P(Transcript, MatchesByteForByte) {
     const Outcome o = Run_program(launch);
     // The reason line of a failed save, in Wine's words; none on Linux.
     std::string transcript = session.transcript;
+    Replace_all(
+        transcript, "{UNC}",
+        unc.empty()
+            ? ""
+            : "当前文件夹 " + unc +
+                  " 在网络上，cmd 不能在这里运行命令，编译和启动都会失败。\n"
+                  "请先把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
+                  unc + "），再从那个盘符启动 Tavrel。\n\n");
     Replace_all(transcript, "{WHY}",
                 target == LINUX ? ""
                                 : "无法写入文件夹“" + Windows_path(launch.dir) +
