@@ -104,6 +104,26 @@ TEST(RunCommand, FallsBackToTheSystemsCmd) {
   }
 }
 
+// The compiler's folder goes first, so that its DLLs win over any of the
+// same name elsewhere; a later compiler's takes its place, and a ';' in it
+// is quoted. What was on PATH at the first call stays, in its order.
+TEST(UseCompilerFolder, PutsTheLatestFolderFirstOnPath) {
+  const std::wstring found = _wgetenv(L"PATH");
+  const auto restore = Scoped{[&found] {
+    _wputenv_s(L"PATH", found.c_str());
+    SetEnvironmentVariableW(L"PATH", found.c_str());
+  }};
+  for (const auto& [compiler, first] : {std::pair{"C:\\MinGW\\bin\\g++.exe", L"C:\\MinGW\\bin"},
+                                        {"C:\\a;b\\g++.exe", L"\"C:\\a;b\""},
+                                        {"C:\\w64\\bin\\g++.exe", L"C:\\w64\\bin"}}) {
+    Use_compiler_folder(compiler);
+    wchar_t inherited[32768];
+    const DWORD n = GetEnvironmentVariableW(L"PATH", inherited, 32768);
+    EXPECT_EQ(std::wstring(inherited, n), std::wstring(first) + L";" + found) << compiler;
+    EXPECT_EQ(_wgetenv(L"PATH"), std::wstring(first) + L";" + found) << compiler;
+  }
+}
+
 TEST(RunCommand, RefusesALineThatIsNotUtf8AndSaysWhy) {
   std::ostringstream err;
   std::streambuf* const old = std::cerr.rdbuf(err.rdbuf());
