@@ -19,7 +19,9 @@
 //    too when FAKE_CRASH is set, and takes FAKE_COMPILE_MS ms.
 //  pauser: runs its first argument with the rest and returns its status.
 //    With FAKE_DETACH it first starts a copy of itself ("late") that it
-//    does not wait for, which records "late" a second later.
+//    does not wait for, which records "late" a second later. With
+//    FAKE_LATE_CTRL_C (Windows) that copy sends Ctrl+C to the console
+//    instead, so many ms after the program's end.
 // On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
@@ -129,6 +131,7 @@ void Detach() {
   const fs::path own = Own_path();
 #ifdef _WIN32
   const std::wstring quoted = L"\"" + own.wstring() + L"\"";
+  _putenv_s("FAKE_PARENT", std::to_string(GetCurrentProcessId()).c_str());
   _wspawnl(_P_NOWAIT, own.c_str(), quoted.c_str(), L"late", nullptr);
 #else
   char* const argv[] = {const_cast<char*>(own.c_str()), const_cast<char*>("late"), nullptr};
@@ -220,11 +223,21 @@ int main(int argc, char** argv) {
   }
 #endif
   if (args.size() > 1 && args[1] == "late") {
+#ifdef _WIN32
+    if (const char* ms = std::getenv("FAKE_LATE_CTRL_C")) {
+      const char* parent = std::getenv("FAKE_PARENT");
+      const HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, parent ? std::atoi(parent) : 0);
+      if (h != nullptr) WaitForSingleObject(h, 10000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+      GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+      return 0;
+    }
+#endif
     std::this_thread::sleep_for(std::chrono::seconds(1));
     Record("late");
     return 0;
   }
-  if (std::getenv("FAKE_DETACH") != nullptr) Detach();
+  if (std::getenv("FAKE_DETACH") != nullptr || std::getenv("FAKE_LATE_CTRL_C") != nullptr) Detach();
   if (std::getenv("FAKE_INTERRUPT") != nullptr) {
     std::raise(SIGINT);  // as Ctrl+C would
     Record("survived Ctrl+C");

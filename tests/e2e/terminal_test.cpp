@@ -286,6 +286,27 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   EXPECT_TRUE(WIFEXITED(status)) << status;
 }
 
+// A Ctrl+C of the program's that reaches the pauser just after the program's
+// end is still the program's: the pauser waits for its key.
+TEST_P(Terminal, PauserOutlivesALateCtrlC) {
+  if (GetParam() == LINUX) GTEST_SKIP() << "console events belong to Windows";
+  NEED_WINE();
+  Launch launch = Starting(WINE, "", TAVREL_WIN_PAUSER);
+  launch.argv.push_back(With_doubles("{PROGRAM}", WINE));
+  launch.dir = Make_test_dir();
+  const auto removing = Removing(launch.dir);
+  launch.env.push_back("FAKE_LATE_CTRL_C=100");
+  int fd = -1;
+  const pid_t pid = Start_on_terminal(launch, false, fd);
+  ASSERT_GE(pid, 0);
+  const auto ending = Ending(pid, fd);
+  Terminal_output out;
+  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+  // A time: a pauser that ended later than this would pass.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "ended by the late Ctrl+C";
+}
+
 // The terminal's settings as `stty -g` would tell them.
 std::string Settings(int fd) {
   termios t{};
