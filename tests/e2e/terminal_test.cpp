@@ -453,70 +453,54 @@ TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
   EXPECT_EQ(seen[2], seen[0]) << "after Tavrel";
 }
 
-// Ctrl+C at the menu ends Tavrel, without the save, and the console has its
-// code pages back.
-TEST_P(Terminal, CtrlCAtTheMenuGivesTheCodePagesBack) {
-  if (GetParam() == LINUX) GTEST_SKIP() << "code pages belong to a Windows console";
+// Ctrl+C at the menu, or while the save waits out a holder of the data
+// file, ends Tavrel without the save: the console has its code pages back,
+// and a save already begun ends first, leaving no temporary file.
+TEST_P(Terminal, CtrlCGivesTheCodePagesBackAndLeavesNoTemporaryFile) {
+  if (GetParam() == LINUX) GTEST_SKIP() << "code pages and console events belong to Windows";
   NEED_WINE();
-  const std::string probe = With_doubles("{PROGRAM}", WINE);
-  Launch launch = Starting(WINE, "", probe.c_str());
-  launch.env.insert(launch.env.end(),
-                    {"FAKE_CODE_PAGES=1", "FAKE_RUN=" + Windows_path(TAVREL_EXE)});
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, false, fd);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "\x03", 1), 1);
-  const std::size_t menu = Plain(out.text).find(MENU_SHOWN);
-  ASSERT_TRUE(Read_until(fd, out, "code pages", menu)) << Plain(out.text);
-  ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", menu)));
-  const std::vector<std::string> seen = Code_pages(Plain(out.text));
-  ASSERT_EQ(seen.size(), 2u) << Plain(out.text);
-  EXPECT_EQ(seen[1], seen[0]) << "after Ctrl+C";
-  EXPECT_FALSE(fs::exists(fs::path(launch.dir) / DATA)) << "saved at Ctrl+C";
-}
-
-// Ctrl+C while the save waits out a holder of the data file: the save
-// ends first, and no temporary file is left.
-TEST_P(Terminal, CtrlCDuringAHeldSaveLeavesNoTemporaryFile) {
-  if (GetParam() == LINUX) GTEST_SKIP() << "on Linux the save holds the signals (Strace rows)";
-  NEED_WINE();
-  Launch launch = Starting(WINE, "", With_doubles("{PROGRAM}", WINE).c_str());
-  launch.env.insert(launch.env.end(), {"FAKE_CODE_PAGES=1", "FAKE_HOLD=tavrel_data.qv",
-                                       "FAKE_RUN=" + Windows_path(TAVREL_EXE)});
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
-  Write_file(fs::path(launch.dir) / DATA, "old\r\n\r\n");
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, false, fd);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  // Keys as typed (Enter as CR), and Ctrl+C still the terminal's signal.
-  termios t{};
-  ASSERT_EQ(tcgetattr(fd, &t), 0);
-  t.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
-  t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "3\r", 2), 2);
-  const auto temporary = [&launch] {
-    for (const std::string& name : Names_besides(launch.dir, DATA))
-      if (name.ends_with(".tmp")) return true;
-    return false;
-  };
-  for (int i = 0; i < 500 && !temporary(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(temporary()) << "the save made no temporary file: " << Plain(out.text);
-  ASSERT_EQ(write(fd, "\x03", 1), 1);
-  const std::size_t menu = Plain(out.text).find(MENU_SHOWN);
-  ASSERT_TRUE(Read_until(fd, out, "code pages", Plain(out.text).find("code pages") + 1));
-  EXPECT_FALSE(temporary()) << Plain(out.text).substr(menu);
-  EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), "old\r\n\r\n");
+  for (const bool saving : {false, true}) {
+    Launch launch = Starting(WINE, "", With_doubles("{PROGRAM}", WINE).c_str());
+    launch.env.insert(launch.env.end(),
+                      {"FAKE_CODE_PAGES=1", "FAKE_RUN=" + Windows_path(TAVREL_EXE)});
+    if (saving) launch.env.push_back("FAKE_HOLD=tavrel_data.qv");
+    launch.dir = Make_test_dir();
+    const auto removing = Removing(launch.dir);
+    const std::string old = saving ? "old\r\n\r\n" : "";
+    if (saving) Write_file(fs::path(launch.dir) / DATA, old);
+    int fd = -1;
+    const pid_t pid = Start_on_terminal(launch, false, fd);
+    ASSERT_GE(pid, 0);
+    const auto ending = Ending(pid, fd);
+    // Keys as typed (Enter as CR), and Ctrl+C still the terminal's signal.
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    t.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
+    t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+    Terminal_output out;
+    ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
+    const auto temporary = [&launch] {
+      for (const std::string& name : Names_besides(launch.dir, DATA))
+        if (name.ends_with(".tmp")) return true;
+      return false;
+    };
+    if (saving) {
+      ASSERT_EQ(write(fd, "3\r", 2), 2);
+      for (int i = 0; i < 500 && !temporary(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_TRUE(temporary()) << "the save made no temporary file: " << Plain(out.text);
+    }
+    ASSERT_EQ(write(fd, "\x03", 1), 1);
+    const std::size_t menu = Plain(out.text).find(MENU_SHOWN);
+    ASSERT_TRUE(Read_until(fd, out, "code pages", menu)) << Plain(out.text);
+    ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", menu)));
+    const std::vector<std::string> seen = Code_pages(Plain(out.text));
+    ASSERT_EQ(seen.size(), 2u) << Plain(out.text);
+    EXPECT_EQ(seen[1], seen[0]) << "after Ctrl+C, saving " << saving;
+    EXPECT_FALSE(temporary()) << Plain(out.text).substr(menu);
+    EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), old) << "saving " << saving;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Console, Terminal, ::testing::Values(LINUX, WINE),
