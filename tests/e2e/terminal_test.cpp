@@ -82,13 +82,15 @@ std::chrono::steady_clock::time_point Arrived(const Terminal_output& out, std::s
 // TERM=xterm unless the launch sets it. A `raw` terminal is so from the
 // start, as Wine's console sets it once it reads: keys typed ahead then
 // reach it as typed (Enter as CR). Otherwise Ctrl+C is the terminal's
-// signal, which Wine hands on as Ctrl+C.
-pid_t Start_on_terminal(const Launch& launch, bool raw, int& fd) {
+// signal, which Wine hands on as Ctrl+C. Returns the child and the
+// terminal's master side; -1 for both when there is no terminal.
+std::pair<pid_t, int> Start_on_terminal(const Launch& launch, bool raw) {
+  int fd = -1;
   winsize size{};
   size.ws_col = 120;
   size.ws_row = 40;
   int tty = -1;
-  if (openpty(&fd, &tty, nullptr, nullptr, &size) != 0) return -1;
+  if (openpty(&fd, &tty, nullptr, nullptr, &size) != 0) return {-1, -1};
   // What reaches the terminal comes through standard output.
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   const pid_t pid = Start_child(launch.argv, launch.dir, tty, tty, null, [&] {
@@ -107,7 +109,7 @@ pid_t Start_on_terminal(const Launch& launch, bool raw, int& fd) {
   });
   close(tty);
   if (null >= 0) close(null);
-  return pid;
+  return {pid, fd};
 }
 
 // Whether what was typed on the terminal `fd` has been read on its other
@@ -143,15 +145,13 @@ TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
   if (target == WINE) NEED_WINE();
   // The real programs: this row measures the pace.
   Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
+  const auto removing = Removing(launch.dir = Make_test_dir());
   Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
   Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, target));
   // The program spoils the terminal, then sends Ctrl+C's signal (Linux).
   launch.env.push_back("FAKE_TERMINAL=1");
   launch.nonblocking = target == LINUX;  // left so by an earlier program
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, target == WINE, fd);
+  const auto [pid, fd] = Start_on_terminal(launch, target == WINE);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
@@ -247,13 +247,11 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   if (target == WINE) NEED_WINE();
   Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
   launch.argv.push_back(With_doubles("{PROGRAM}", target));
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
+  const auto removing = Removing(launch.dir = Make_test_dir());
   launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=1500"});
   // On Linux the program takes the terminal's foreground, as a shell does.
   if (target == LINUX) launch.env.push_back("FAKE_FOREGROUND=1");
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, false, fd);
+  const auto [pid, fd] = Start_on_terminal(launch, false);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
@@ -293,11 +291,9 @@ TEST_P(Terminal, PauserOutlivesALateCtrlC) {
   NEED_WINE();
   Launch launch = Starting(WINE, "", TAVREL_WIN_PAUSER);
   launch.argv.push_back(With_doubles("{PROGRAM}", WINE));
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
+  const auto removing = Removing(launch.dir = Make_test_dir());
   launch.env.push_back("FAKE_LATE_CTRL_C=100");
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, false, fd);
+  const auto [pid, fd] = Start_on_terminal(launch, false);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
@@ -329,10 +325,8 @@ TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
     Launch launch;
     launch.argv = {TAVREL_SH, "-c", "set -m; \"$0\"; read x; fg", TAVREL_UNPACED};
     launch.env = {term};
-    launch.dir = Make_test_dir();
-    const auto removing = Removing(launch.dir);
-    int fd = -1;
-    const pid_t pid = Start_on_terminal(launch, false, fd);
+    const auto removing = Removing(launch.dir = Make_test_dir());
+    const auto [pid, fd] = Start_on_terminal(launch, false);
     ASSERT_GE(pid, 0);
     const auto ending = Ending(pid, fd);
     int status = -1;
@@ -378,12 +372,10 @@ TEST_P(Terminal, BackgroundCompileLeavesTheTerminalToTheForegroundJob) {
   Launch launch;
   launch.argv = {TAVREL_SH, "-c", "set -m; \"$0\"; bg; cat", TAVREL_UNPACED};
   launch.env = {"FAKE_COMPILE_MS=1000"};
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
+  const auto removing = Removing(launch.dir = Make_test_dir());
   Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
   Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, LINUX));
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, false, fd);
+  const auto [pid, fd] = Start_on_terminal(launch, false);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
@@ -431,10 +423,8 @@ TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
                      {"/c", probe + " & " + Windows_path(TAVREL_WIN_PAUSER) + " " + probe + " & " +
                                 Windows_path(TAVREL_EXE) + " & " + probe});
   launch.env.push_back("FAKE_CODE_PAGES=1");
-  launch.dir = Make_test_dir();
-  const auto removing = Removing(launch.dir);
-  int fd = -1;
-  const pid_t pid = Start_on_terminal(launch, true, fd);
+  const auto removing = Removing(launch.dir = Make_test_dir());
+  const auto [pid, fd] = Start_on_terminal(launch, true);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
@@ -464,12 +454,10 @@ TEST_P(Terminal, CtrlCGivesTheCodePagesBackAndLeavesNoTemporaryFile) {
     launch.env.insert(launch.env.end(),
                       {"FAKE_CODE_PAGES=1", "FAKE_RUN=" + Windows_path(TAVREL_EXE)});
     if (saving) launch.env.push_back("FAKE_HOLD=tavrel_data.qv");
-    launch.dir = Make_test_dir();
-    const auto removing = Removing(launch.dir);
+    const auto removing = Removing(launch.dir = Make_test_dir());
     const std::string old = saving ? "old\r\n\r\n" : "";
     if (saving) Write_file(fs::path(launch.dir) / DATA, old);
-    int fd = -1;
-    const pid_t pid = Start_on_terminal(launch, false, fd);
+    const auto [pid, fd] = Start_on_terminal(launch, false);
     ASSERT_GE(pid, 0);
     const auto ending = Ending(pid, fd);
     // Keys as typed (Enter as CR), and Ctrl+C still the terminal's signal.
