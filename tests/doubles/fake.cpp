@@ -25,6 +25,7 @@
 // On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -131,7 +132,11 @@ void Detach() {
   const fs::path own = Own_path();
 #ifdef _WIN32
   const std::wstring quoted = L"\"" + own.wstring() + L"\"";
-  _putenv_s("FAKE_PARENT", std::to_string(GetCurrentProcessId()).c_str());
+  // A handle, not an id, which an ended process could pass to another.
+  HANDLE self = nullptr;
+  DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE,
+                  TRUE, 0);
+  _putenv_s("FAKE_PARENT", std::to_string(reinterpret_cast<std::uintptr_t>(self)).c_str());
   _wspawnl(_P_NOWAIT, own.c_str(), quoted.c_str(), L"late", nullptr);
 #else
   char* const argv[] = {const_cast<char*>(own.c_str()), const_cast<char*>("late"), nullptr};
@@ -225,9 +230,8 @@ int main(int argc, char** argv) {
   if (args.size() > 1 && args[1] == "late") {
 #ifdef _WIN32
     if (const char* ms = std::getenv("FAKE_LATE_CTRL_C")) {
-      const char* parent = std::getenv("FAKE_PARENT");
-      const HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, parent ? std::atoi(parent) : 0);
-      if (h != nullptr) WaitForSingleObject(h, 10000);
+      if (const char* parent = std::getenv("FAKE_PARENT"))
+        WaitForSingleObject(reinterpret_cast<HANDLE>(std::strtoull(parent, nullptr, 10)), 10000);
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
       GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
       return 0;
