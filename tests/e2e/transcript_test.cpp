@@ -247,7 +247,7 @@ const Scenario SCENARIOS[] = {
      .nonblocking = true,
      .linux_only = true},
     {.name = "FileTooLargeToWrite",
-     .sessions = {{"3\n", MENU + UNSAVED + "{WHY}" + BYE, 1}},
+     .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
      .data_before = LONG_DATA,
      .data_after = LONG_DATA,
      .file_size_limit = 4096,
@@ -335,7 +335,8 @@ TEST_P(Transcript, MatchesByteForByte) {
   for (const Session& session : scenario.sessions) {
     launch.input = With_big_line(session.input);
     const Outcome o = Run_program(launch);
-    // The reason line of a failed save, in Wine's words; none on Linux.
+    // The network folder's notice; the reason line of a failed save, in
+    // Wine's words. Neither on Linux.
     std::string transcript = session.transcript;
     Replace_all(
         transcript, "{UNC}",
