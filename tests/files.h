@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -37,8 +38,9 @@ inline std::vector<std::string> Names_besides(const std::filesystem::path& dir,
 class In_temp_dir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = Make_temp_dir(std::string("tavrel-") +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');  // a parameterised test's
+    dir_ = Make_temp_dir("tavrel-" + name);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
   }

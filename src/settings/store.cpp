@@ -30,6 +30,7 @@ bool Read_data_line(std::istream& in, std::string& s) {
 }  // namespace
 
 void Load_settings() {
+  unread = false;
   fs::path p;
   if (!To_path(SETTINGS, p) || !Path_exists(SETTINGS) || !Is_regular_file(SETTINGS)) return;
   std::ifstream fin(p, std::ios::binary);

@@ -25,46 +25,46 @@ const Paused PAUSED[] = {
     {.name = "PrintsAndReturnsThree",
      .args = {"{PROGRAM}", "a b", "\"q\"", "中文", ""},
      .env = {"FAKE_SAY=你好，世界", "FAKE_EXIT=3"},
-     .out = "你好，世界\n" + Summary("程序已结束，返回值：3{HEX}"),
+     .out = "你好，世界\n" + Pauser_summary("程序已结束，返回值：3{HEX}"),
      .status = 3,
      .wine_status = 3,
      .log = "program <a b> <\"q\"> <中文> <>\n"},
     {.name = "Crashes",
      .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
-     .out = Summary("程序被信号终止：11（SIGSEGV，段错误）"),
+     .out = Pauser_summary("程序被信号终止：11（SIGSEGV，段错误）"),
      .status = 128 + 11,
      .wine_status = 0xC0000005 & 0xFF,
      .wine_ended = "程序已结束，返回值：-1073741819（0xC0000005，访问冲突）"},
     // The program's own peak, not the pauser's: a static program far
     // smaller than the pauser, and one that touches 40 MiB.
     {.name = "SmallProgramsOwnPeak",
-     .out = Summary(ENDED_0),
+     .out = Pauser_summary(ENDED_0),
      .wine_ended = WINE_ENDED_0,
      .min_mib = 0.5,
      .max_mib = 2},
     {.name = "BigProgramsOwnPeak",
      .env = {"FAKE_TOUCH_MIB=40"},
-     .out = Summary(ENDED_0),
+     .out = Pauser_summary(ENDED_0),
      .wine_ended = WINE_ENDED_0,
      .min_mib = 38,
      .max_mib = 45},
     {.name = "Interrupted",
      .env = {"FAKE_INTERRUPT=1"},
-     .out = Summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
+     .out = Pauser_summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
      .status = 128 + 2,
      .wine_status = 3,
      .wine_ended = "程序已结束，返回值：3（0x00000003）"},
     // Windows' 32-bit exit code shown as cmd shows it.
     {.name = "ReturnsMinusOne",
      .env = {"FAKE_EXIT=-1"},
-     .out = Summary("程序已结束，返回值：255"),
+     .out = Pauser_summary("程序已结束，返回值：255"),
      .status = 255,
      .wine_status = 255,
      .wine_ended = "程序已结束，返回值：-1（0xFFFFFFFF）"},
     // What the program started lives on after it and the pauser.
     {.name = "LeavesADetachedChild",
      .env = {"FAKE_DETACH=1"},
-     .out = Summary(ENDED_0),
+     .out = Pauser_summary(ENDED_0),
      .log = "program\nprogram <late>\nlate\n",
      .wine_ended = WINE_ENDED_0},
     {.name = "AsksForUsage", .args = {"--help"}, .out = USAGE_LINE, .log = ""},
@@ -102,7 +102,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   }
   const Outcome o = Run_program(launch);
   std::string out = c.out;
-  if (target == WINE && !c.wine_ended.empty()) out = Summary(c.wine_ended);
+  if (target == WINE && !c.wine_ended.empty()) out = Pauser_summary(c.wine_ended);
   Replace_all(out, "{HEX}", target == WINE ? "（0x00000003）" : "");
   EXPECT_EQ(Without_figures(o.out), For_target(out, target, false));
   EXPECT_EQ(o.status, target == LINUX ? c.status : c.wine_status) << o.err;

@@ -13,6 +13,7 @@
 
 #include "e2e/harness.h"
 #include "files.h"
+#include "texts.h"
 
 namespace fs = std::filesystem;
 
@@ -32,42 +33,8 @@ enum Target { LINUX, WINE };
 #define NEED_TOOL(path, package) \
   NEED(*(path) != '\0', std::string(package) + " is not installed", true)
 
-inline const std::string RULE = std::string(100, '-') + "\n";
-inline const std::string MENU =
-    std::string(43, ' ') + "C++ Tavrel\n" + RULE + "1. 运行代码\n2. 设置\n3. 保存并退出\n\n";
-inline const std::string SETTINGS = std::string(39, ' ') + "C++ Tavrel -- 设置\n" + RULE +
-                                    "1. 修改编译器（g++.exe）路径\n2. 修改 ConsolePauser 路径\n"
-                                    "3. 修改编译选项\n4. 程序信息\n5. 返回\n\n";
-inline const std::string BAD = "输入不合法，请重新输入。\n";
-inline const std::string BYE = "将在 3s 内退出……\n";
-inline const std::string UNSAVED = "保存设置失败！\n";
-inline const std::string PAUSE = "请按任意键继续. . .\n";
-inline const std::string INFO =
-    "作者：Tavrel 开发组\n介绍：超轻量 C++ Tavrel\n版本：Alpha 1.0\n"
-    "发布时间：2025/10/3\n\n" +
-    PAUSE;
-inline const char* const DATA = "tavrel_data.qv";
-
-// The run-code operation's texts.
-inline const std::string ASK = "请输入 C++ 文件的完整路径：\n";
-inline const std::string INVALID = "路径无效或文件不合法！请重新输入。\n";
-inline const std::string NO_CC = "编译器路径无效！请重新设置。\n\n" + PAUSE;
-inline const std::string AUTO = "未找到对应程序的 exe 文件，自动为你编译。\n正在编译……\n";
-inline const std::string ASK_COMPILE = "是否需要编译？（0/1）\n";
-inline const std::string COMPILING = "正在编译……\n";
-inline const std::string SKIP_COMPILE = "跳过编译。\n\n";
-inline const std::string FAILED = "编译失败！\n\n" + PAUSE;
-inline const std::string COMPILED = "编译成功！\n\n";
-inline const std::string ASK_RUN = "是否需要运行？（0/1）\n";
-inline const std::string SKIP_RUN = "跳过运行。\n\n" + PAUSE;
-inline const std::string DIRECT = "ConsolePauser 路径无效。即将直接启动程序。\n";
-inline const std::string VIA = "正在通过 ConsolePauser 启动程序……\n";
-inline const std::string STARTED = "启动成功！\n\n" + PAUSE;
-// What Wine's start says before it fails stands where the placeholder is.
-inline const std::string NOT_STARTED = "{START_ERROR}启动失败！\n\n" + PAUSE;
-
 // What tavrel-pauser prints after a program that ended as `ended` says.
-inline std::string Summary(const std::string& ended) {
+inline std::string Pauser_summary(const std::string& ended) {
   return "\n" + std::string(40, '-') + "\n" + ended + "\n运行时间：T 秒\n峰值内存：M MiB\n" + PAUSE;
 }
 

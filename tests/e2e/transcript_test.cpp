@@ -13,17 +13,6 @@
 
 namespace {
 
-std::string Com(const std::string& shown) {
-  return "当前编译器路径：" + shown + "\n请输入新编译器路径：\n设置成功！\n\n" + PAUSE;
-}
-std::string Con(const std::string& shown) {
-  return "当前 ConsolePauser 路径：" + shown + "\n请输入新 ConsolePauser 路径：\n设置成功！\n\n" +
-         PAUSE;
-}
-std::string Opts(const std::string& shown) {
-  return "当前编译选项：" + shown + "\n请输入新编译选项：\n设置成功！\n\n" + PAUSE;
-}
-
 struct Session {
   std::string input;
   std::string transcript;  // as on Linux; see For_target
@@ -69,36 +58,22 @@ std::string Times(int n, const std::string& s) {
 
 const Scenario SCENARIOS[] = {
     {.name = "LeaveAtOnce", .sessions = {{"3\n", MENU + BYE}}, .data_after = "\r\n\r\n"},
-    {.name = "RejectedLines",
-     .sessions = {{"0\n4\n\n 1\n１\n0000000003\n" + std::string(6000, '7') + "\n3\n",
-                   MENU + BAD + BAD + BAD + BAD + BAD + BAD + BAD + BYE}}},
-    {.name = "SettingsPageRejectsSix",
-     .sessions = {{"2\n6\n5\n3\n", MENU + SETTINGS + BAD + MENU + BYE}}},
-    {.name = "EndOfInputLeaves",
-     .sessions = {{"", MENU + BYE}},
-     .data_before = "a\r\nb\r\nc",
-     .data_after = "a\r\nb\r\nc"},
-    {.name = "EndOfInputInSettings", .sessions = {{"2\n", MENU + SETTINGS + MENU + BYE}}},
-    {.name = "LastLineWithoutNewline", .sessions = {{"0\n3", MENU + BAD + BYE}}},
     {.name = "SetSaveReloadEdit",
-     .sessions = {{SET_ALL, MENU + SETTINGS + Com("<空>") + SETTINGS + Con("<空>") + SETTINGS +
-                                Opts("<空>") + SETTINGS + MENU + BYE},
+     .sessions = {{SET_ALL, MENU + SETTINGS_PAGE + Com("<空>") + SETTINGS_PAGE + Con("<空>") +
+                                SETTINGS_PAGE + Opts("<空>") + SETTINGS_PAGE + MENU + BYE},
                   {"2\n1\n\n3\n 中文 \"q\" \n1\n\n5\n3\n",
-                   MENU + SETTINGS + Com("C:\\MinGW\\bin\\g++.exe") + SETTINGS + Opts("-O2 -Wall") +
-                       SETTINGS + Com("<空>") + SETTINGS + MENU + BYE}},
+                   MENU + SETTINGS_PAGE + Com("C:\\MinGW\\bin\\g++.exe") + SETTINGS_PAGE +
+                       Opts("-O2 -Wall") + SETTINGS_PAGE + Com("<空>") + SETTINGS_PAGE + MENU +
+                       BYE}},
      .data_after = "\r\nC:\\Tools\\ConsolePauser.exe\r\n 中文 \"q\" "},
     {.name = "InformationPage",
-     .sessions = {{"2\n4\n5\n3\n", MENU + SETTINGS + INFO + SETTINGS + MENU + BYE}}},
-    {.name = "EndOfInputInEditorKeepsValue",
-     .sessions = {{"2\n2\n", MENU + SETTINGS + Con("  keep  ") + SETTINGS + MENU + BYE}},
-     .data_before = "\r\n  keep  \r\n",
-     .data_after = "\r\n  keep  \r\n"},
+     .sessions = {{"2\n4\n5\n3\n", MENU + SETTINGS_PAGE + INFO + SETTINGS_PAGE + MENU + BYE}}},
     {.name = "FullDirectoryInTheWay",
      .sessions = {{"3\n", MENU + UNSAVED + "{WHY}" + BYE, 1}},
      .full_directory = true},
     {.name = "ReadOnlyDirectory",
      .sessions = {{"2\n1\nnew\n5\n3\n",
-                   MENU + SETTINGS + Com("old") + SETTINGS + MENU + UNSAVED + BYE, 1}},
+                   MENU + SETTINGS_PAGE + Com("old") + SETTINGS_PAGE + MENU + UNSAVED + BYE, 1}},
      .data_before = "old\r\n\r\n",
      .data_after = "old\r\n\r\n",
      .read_only = true,
@@ -110,13 +85,6 @@ const Scenario SCENARIOS[] = {
      .data_after = CC_DATA,
      .files = {SOURCE, OLD_EXE},
      .unc = true},
-    {.name = "RunWithoutCompiler",
-     .sessions = {{"1\na.c\na.cpp\n3\n", MENU + ASK + INVALID + "\n" + NO_CC + MENU + BYE}},
-     .files = {SOURCE, OLD_EXE}},
-    {.name = "RunWithFolderAsCompiler",
-     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + NO_CC + MENU + BYE}},
-     .data_before = ".\r\n\r\n",
-     .files = {SOURCE}},
     {.name = "RunCompilesAtOnceAndStartsDirectly",
      .sessions = {{"1\na.cpp\n1\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
@@ -125,25 +93,6 @@ const Scenario SCENARIOS[] = {
      .env = {"FAKE_INTERRUPT=1"},  // Ctrl+C ends it
      .made = {"a.exe"},
      .log = CC_LOG + "program\n"},
-    {.name = "RunEmptyAnswersSkip",
-     .sessions = {{"1\na.cpp\n\n\n3\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
-                                            SKIP_RUN + MENU + BYE}},
-     .data_before = CC_DATA,
-     .files = {SOURCE, OLD_EXE}},
-    {.name = "RunAnswersZeroAndZeroOne",
-     .sessions = {{"1\na.cpp\n01\n0\n1\na.cpp\n0\n01\n3\n",
-                   MENU + ASK + "\n" + ASK_COMPILE + COMPILING + COMPILED + ASK_RUN + SKIP_RUN +
-                       MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN + DIRECT + STARTED +
-                       MENU + BYE}},
-     .data_before = CC_DATA,
-     .files = {SOURCE, OLD_EXE},
-     .log = CC_LOG + "program\n"},
-    {.name = "RunCompileFails",
-     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
-     .data_before = CC_DATA,
-     .files = {SOURCE},
-     .env = {"FAKE_STATUS=1"},
-     .log = CC_LOG},
     {.name = "RunCompilerCrashes",
      .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
      .data_before = CC_DATA,
@@ -177,13 +126,6 @@ const Scenario SCENARIOS[] = {
      .env = {"FAKE_NO_OUTPUT=1"},
      .log = CC_LOG,
      .err = "找不到程序，或它不可执行：a.exe\n"},
-    {.name = "RunEndOfInput",
-     .sessions = {{"1\n", MENU + ASK + MENU + BYE},
-                  {"1\na.cpp\n", MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN +
-                                     SKIP_RUN + MENU + BYE}},
-     .data_before = CC_DATA,
-     .data_after = CC_DATA,
-     .files = {SOURCE, OLD_EXE}},
     {.name = "RunPassesNoShell",
      .sessions = {{"1\n" + ODD + ".cpp\n1\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE}},
@@ -218,9 +160,9 @@ const Scenario SCENARIOS[] = {
      .files = {{"中文 目录/", ""}, {"中文 目录/你好.cpp", HELLO}, {"bad.cpp", "int main( {\n"}},
      .noisy = true},
     {.name = "RunThroughOurPauser",
-     .sessions = {{"1\na.cpp\n1\n3\n", MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA +
-                                           "{here}你好\n" + Summary("程序已结束，返回值：0") +
-                                           "{/here}" + STARTED + MENU + BYE}},
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + "{here}你好\n" +
+                       Pauser_summary("程序已结束，返回值：0") + "{/here}" + STARTED + MENU + BYE}},
      .data_before = "{CC}\r\n{TAVREL_PAUSER}\r\n-O2 -Wall",
      .files = {SOURCE},
      .env = {"FAKE_SAY=你好"},
@@ -232,10 +174,10 @@ const Scenario SCENARIOS[] = {
     {.name = "BigLineAtEveryPrompt",
      .sessions = {{"{BIG}\n2\n{BIG}\n5\n1\na.cpp\n{BIG}\n0\n{BIG}\n0\n"
                    "2\n1\n{BIG}\n2\n{BIG}\n3\n{BIG}\n5\n1\n{BIG}\n",
-                   MENU + BAD + SETTINGS + BAD + MENU + ASK + "\n" + ASK_COMPILE + BAD +
-                       SKIP_COMPILE + ASK_RUN + BAD + SKIP_RUN + MENU + SETTINGS + Com("{CC}") +
-                       SETTINGS + Con("<空>") + SETTINGS + Opts("-O2 -Wall") + SETTINGS + MENU +
-                       ASK + INVALID + MENU + BYE}},
+                   MENU + BAD + SETTINGS_PAGE + BAD + MENU + ASK + "\n" + ASK_COMPILE + BAD +
+                       SKIP_COMPILE + ASK_RUN + BAD + SKIP_RUN + MENU + SETTINGS_PAGE +
+                       Com("{CC}") + SETTINGS_PAGE + Con("<空>") + SETTINGS_PAGE +
+                       Opts("-O2 -Wall") + SETTINGS_PAGE + MENU + ASK + INVALID + MENU + BYE}},
      .data_before = CC_DATA,
      .data_after = "{BIG}\r\n{BIG}\r\n{BIG}",
      .linux_only = true,
