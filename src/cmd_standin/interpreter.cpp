@@ -16,8 +16,6 @@
 
 namespace {
 
-// cmd's status for a command it could not run.
-constexpr int NOT_RUN = 9009;
 
 // What follows `prefix` in `line`, when `line` begins with it.
 std::optional<std::string_view> After(std::string_view line, std::string_view prefix) {

@@ -20,8 +20,6 @@ namespace {
 std::atomic<ULONGLONG> keys_are_ours_from{~0ULL};
 std::atomic<DWORD> status{0};
 constexpr ULONGLONG LATE_EVENT_MS = 300;
-// cmd's status for a program it could not start.
-constexpr int NOT_RUN = 9009;
 
 // A handler, unlike ignoring the events outright, is not inherited by the
 // child. At the final prompt Ctrl+C closes the window like any other key.

@@ -67,6 +67,10 @@ void Pause_for_key();
 // interpreter's own command line, so that one cmd, not two, parses it.
 int Run_command(const std::string& line);
 
+// cmd's exit status for a command or program it could not start; the stand-in
+// and the pauser give it too.
+constexpr int NOT_RUN = 9009;
+
 // Sleeps for `micros` microseconds; returns at once for 0 or less.
 void Sleep_micros(long long micros);
 
@@ -102,6 +106,8 @@ bool Is_regular_file(const std::string& path);
 // failure; `path` is then as it was and no temporary file is left. `why`
 // then holds one line for the user on Windows, the folder and the system's
 // message; it is left empty on other systems, whose transcripts never had it.
+// On POSIX every signal that can be held waits until the save is over; on
+// Windows a console event waits for it.
 bool Replace_file(const std::string& path, const std::string& bytes, std::string& why);
 
 // Gives the file the hidden attribute and no other (Windows); does nothing

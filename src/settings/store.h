@@ -25,5 +25,5 @@ std::string Settings_bytes();
 // previous file is then kept as it was, and `why` (when given) gets the
 // reason line of Replace_file. A data file that the load found but could
 // not open or read is left alone while all three settings are still empty.
-// On POSIX every signal that can be held waits until the save is over.
+// Signals and console events wait for it (see Replace_file).
 bool Save_settings(std::string* why = nullptr);
