@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // What follows `prefix` in `line`, when `line` begins with it.
 std::optional<std::string_view> After(std::string_view line, std::string_view prefix) {
   if (line.substr(0, prefix.size()) != prefix) return std::nullopt;
