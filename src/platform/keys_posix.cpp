@@ -37,9 +37,9 @@ int Read_byte(int wait_ms) {
 // waiting for a first byte; the same, taking the rest of a key if it comes
 // within 100 ms. All three are made before a handler can apply them.
 termios cooked, raw, rest;
-// Which of them is in force (an index into SETTINGS): what a handler puts
+// Which of them is in force (an index into MODES): what a handler puts
 // back after Ctrl+Z and fg.
-termios* const SETTINGS[] = {&raw, &rest, &cooked};
+termios* const MODES[] = {&raw, &rest, &cooked};
 volatile sig_atomic_t in_force = 0;
 
 // A signal from the keyboard (or a closed terminal) at the pause gives the
@@ -58,7 +58,7 @@ void Restore_and_act(int sig) {
   sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
   raise(sig);  // ends the process, or stops it until SIGCONT
   sigaction(sig, &mine, nullptr);
-  tcsetattr(STDIN_FILENO, TCSANOW, SETTINGS[in_force]);
+  tcsetattr(STDIN_FILENO, TCSANOW, MODES[in_force]);
   errno = saved_errno;
 }
 
