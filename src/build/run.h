@@ -19,6 +19,13 @@ bool Is_source(const std::string& fpath);
 // bytes, then ".exe".
 std::string Exe_path(const std::string& fpath);
 
+// The code page that a program compiled with `com_settings` from the bytes
+// `source` writes in, for our pauser's console: from the last
+// -fexec-charset=NAME (UTF-8 65001; GBK, CP936, GB2312 936; GB18030 54936;
+// any other name ""), else 65001 for a UTF-8 source with a non-ASCII byte,
+// else "" (a GBK source writes what the console already shows).
+std::string Output_code_page(const std::string& com_settings, const std::string& source);
+
 // cmd /c ""COM_PATH" COM_SETTINGS -g -o "epath" "fpath"", nothing escaped.
 std::string Compile_line(const std::string& com_path, const std::string& com_settings,
                          const std::string& epath, const std::string& fpath);

@@ -119,6 +119,8 @@ int Start(std::string_view line) {
 // The stand-in's children find their libraries by other means here.
 void Use_compiler_folder(const std::string&) {}
 
+void Tell_output_code_page(const std::string&) {}
+
 int Run_command(const std::string& line) {
   std::cout.flush();
   if (line == "cls") {

@@ -1,5 +1,6 @@
 #include "pauser/pauser.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -11,7 +12,29 @@ const char* const USAGE = "用法：tavrel-pauser 程序 [参数...]";
 namespace {
 
 // What stands between the program's output and the pauser's own.
-const std::string RULE = "\n" + std::string(40, '-') + "\n";
+const std::string END_RULE = "\n" + std::string(40, '-') + "\n";
+
+// The usual ways a beginner's program dies, by the POSIX signal (0: none
+// shows it) and the Windows codes (0 ends the list), with what to look for.
+// Exit code 3 is how abort() ends with the older runtime.
+const struct {
+  int signal;
+  unsigned long codes[4];
+  const char* cause;
+} CAUSES[] = {
+    {SIGSEGV, {0xC0000005}, "可能的原因：数组越界、空指针或已释放的内存；递归太深也会如此。"},
+    {0,
+     {0xC00000FD},
+     "可能的原因：递归太深或局部数组太大（栈溢出）：把大数组改为全局变量，或在编译选项中加 "
+     "-Wl,--stack,268435456。"},
+    {SIGFPE, {0xC0000094}, "可能的原因：整数除以 0 或对 0 取余。"},
+    {0,
+     {0xC0000135, 0xC0000139, 0xC0000142, 0xC000007B},
+     "可能的原因：找不到或用错了 g++ 的运行库 DLL：在编译选项中加 -static。"},
+    {SIGABRT,
+     {0xC0000409, 3},
+     "可能的原因：assert 失败、未捕获的异常或 abort()，也可能是数组越界写坏了栈。"},
+};
 
 }  // namespace
 
@@ -69,18 +92,32 @@ std::string Exit_line(unsigned long code, bool windows) {
   return line;
 }
 
-std::string Summary(const std::string& ended, double seconds, unsigned long long peak_bytes) {
-  char figures[96];
-  std::snprintf(figures, sizeof figures, "运行时间：%.3f 秒\n峰值内存：%.1f MiB\n", seconds,
-                static_cast<double>(peak_bytes) / (1024.0 * 1024.0));
-  return RULE + ended + "\n" + figures;
+std::string Cause_of_code(unsigned long code) {
+  for (const auto& c : CAUSES)
+    for (const unsigned long known : c.codes)
+      if (known != 0 && known == code) return c.cause;
+  return "";
+}
+
+std::string Cause_of_signal(int signal) {
+  for (const auto& c : CAUSES)
+    if (c.signal != 0 && c.signal == signal) return c.cause;
+  return "";
+}
+
+std::string End_summary(const Pauser_run& run) {
+  char figures[160];
+  std::snprintf(figures, sizeof figures, "运行时间：%.3f 秒（CPU %.3f 秒）\n峰值内存：%.1f MiB\n",
+                run.seconds, run.cpu_seconds,
+                static_cast<double>(run.peak_bytes) / (1024.0 * 1024.0));
+  return END_RULE + run.ended + "\n" + (run.cause.empty() ? "" : run.cause + "\n") + figures;
 }
 
 std::string Not_found_line(const std::string& program) {
   return "找不到要运行的程序：" + program + "\n";
 }
 
-std::string Unknown_end() { return RULE + "无法得知程序如何结束。\n"; }
+std::string Unknown_end() { return END_RULE + "无法得知程序如何结束。\n"; }
 
 std::string Not_executable_line(const std::string& program) {
   return "无法运行：" + program + "（不是可执行的程序）\n";
@@ -91,6 +128,19 @@ std::string Start_failed_line(const std::string& program, const std::string& rea
 }
 
 bool Asks_for_usage(std::string_view first) { return first == "--help" || first == "-h"; }
+
+int Pauser_main(int argc, char** argv) {
+  std::string program;
+  if (!Program_named(argc, argv, program)) return Finish(std::string(USAGE) + "\n", 2);
+  if (Asks_for_usage(program)) {
+    Write_out(std::string(USAGE) + "\n");
+    return 0;
+  }
+  const Pauser_run run = Run_program(argc, argv);
+  if (!run.failed.empty()) return Finish(run.failed, run.status);
+  if (!run.waited) return Finish(Unknown_end(), 1);
+  return Finish(End_summary(run), run.status);
+}
 
 int Finish(const std::string& text, int status) {
   Write_out(text);

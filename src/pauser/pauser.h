@@ -11,9 +11,34 @@
 // POSIX when the program cannot be found / run, as the shells there say.
 int Pauser_main(int argc, char** argv);
 
+// How one run of the program went, as the system tells it.
+struct Pauser_run {
+  std::string ended = "";   // the line that tells how it ended
+  std::string cause = "";   // its likely cause, or empty
+  std::string failed = "";  // the line for a program that could not start; empty when it ran
+  int status = 0;           // the pauser's exit status
+  bool waited = false;      // whether its end is known
+  double seconds = 0, cpu_seconds = 0;
+  unsigned long long peak_bytes = 0;
+};
+
+// One per system: runs the program that the pauser's command line names,
+// waits for it and tells how it went. Ctrl+C meanwhile is the program's.
+Pauser_run Run_program(int argc, char** argv);
+
+// One per system: the program the command line names, as typed, or false
+// when it names none.
+bool Program_named(int argc, char** argv, std::string& program);
+
 // What is printed when the program has ended: a line break, a rule, the
-// line `ended`, the wall time in seconds and the peak memory in MiB.
-std::string Summary(const std::string& ended, double seconds, unsigned long long peak_bytes);
+// line that tells how, its likely cause when there is one, the wall and
+// CPU time in seconds and the peak memory in MiB.
+std::string End_summary(const Pauser_run& run);
+
+// The likely cause of a Windows exit code, or of the POSIX signal that
+// ended a program: a line without its line break, empty when there is none.
+std::string Cause_of_code(unsigned long code);
+std::string Cause_of_signal(int signal);
 
 // How a program ended that returned `code`; `windows` shows it as a signed
 // 32-bit value, as cmd does, and adds it in hexadecimal, with the name of a

@@ -71,24 +71,24 @@ std::string Signal_line(int signal) {
   return "程序被信号终止：" + std::to_string(signal) + (name.empty() ? "" : "（" + name + "）");
 }
 
-int Pauser_main(int argc, char** argv) {
+bool Program_named(int argc, char** argv, std::string& program) {
+  if (argc < 2) return false;
+  program = argv[1];
+  return true;
+}
+
+Pauser_run Run_program(int argc, char** argv) {
   Reset_child_signal();
-  if (argc < 2) return Finish(std::string(USAGE) + "\n", 2);
-  if (Asks_for_usage(argv[1])) {
-    Write_out(std::string(USAGE) + "\n");
-    return 0;
-  }
   const std::vector<std::string> args(argv + 1, argv + argc);
   const std::string& program = args[0];
   // A bare name means the file here first, as on Windows; else PATH.
   struct stat st {};
   const bool here = program.find('/') != std::string::npos || stat(program.c_str(), &st) == 0;
 
+  Pauser_run run;
   int status = 0;
   rusage usage{};
-  pid_t waited = -1;
   int rc = 0;
-  double seconds = 0;
   {
     // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
     // The summary and the pause need the terminal as it was, whatever the
@@ -97,23 +97,30 @@ int Pauser_main(int argc, char** argv) {
     const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = 0;
     rc = Spawn(args, pid, true, !here);
-    if (rc == 0) {
-      do waited = wait4(pid, &status, 0, &usage);
-      while (waited < 0 && errno == EINTR);
-    }
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (rc == 0) run.waited = Retrying([&] { return wait4(pid, &status, 0, &usage); }) >= 0;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   }
 
-  if (rc == ENOENT || rc == ENOTDIR || (rc == EACCES && !here && !On_path(program)))
-    return Finish(Not_found_line(program), 127);
-  if (rc != 0) return Finish(Not_executable_line(program), 126);
-  if (waited < 0) return Finish(Unknown_end(), 1);
+  if (rc == ENOENT || rc == ENOTDIR || (rc == EACCES && !here && !On_path(program))) {
+    run.failed = Not_found_line(program);
+    run.status = 127;
+  } else if (rc != 0) {
+    run.failed = Not_executable_line(program);
+    run.status = 126;
+  }
+  if (!run.failed.empty() || !run.waited) return run;
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+  run.ended =
+      signal != 0 ? Signal_line(signal) : Exit_line(static_cast<unsigned long>(code), false);
+  run.cause = Cause_of_signal(signal);
+  run.status = signal != 0 ? 128 + signal : code;
+  // The program's and what it waited for: wait4 counts those children too.
+  const auto secs = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  run.cpu_seconds = secs(usage.ru_utime) + secs(usage.ru_stime);
   // ru_maxrss is in KiB on Linux; the program's own, since Spawn forks.
-  const auto peak = static_cast<unsigned long long>(usage.ru_maxrss) * 1024;
-  return Finish(Summary(signal != 0 ? Signal_line(signal)
-                                    : Exit_line(static_cast<unsigned long>(code), false),
-                        seconds, peak),
-                signal != 0 ? 128 + signal : code);
+  run.peak_bytes = static_cast<unsigned long long>(usage.ru_maxrss) * 1024;
+  return run;
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -49,19 +50,50 @@ std::wstring Here_first(std::wstring name) {
   return {};
 }
 
+// The code page in TAVREL_OUTPUT_CP when it is a valid one, else 0.
+UINT Output_code_page_named() {
+  wchar_t value[8];
+  const DWORD n = GetEnvironmentVariableW(L"TAVREL_OUTPUT_CP", value, std::size(value));
+  if (n == 0 || n >= std::size(value)) return 0;
+  UINT cp = 0;
+  for (DWORD i = 0; i < n; ++i) {
+    if (value[i] < L'0' || value[i] > L'9') return 0;
+    cp = cp * 10 + static_cast<UINT>(value[i] - L'0');
+  }
+  return IsValidCodePage(cp) ? cp : 0;
+}
+
+// User and kernel time of the program and all it started: the job's
+// accounting, or the process's own times without a job. In seconds.
+double Cpu_seconds(HANDLE job, HANDLE process) {
+  const auto secs = [](ULONGLONG ticks) { return static_cast<double>(ticks) / 1e7; };
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION account{};
+  if (job != nullptr && QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
+                                                  &account, sizeof account, nullptr))
+    return secs(account.TotalUserTime.QuadPart + account.TotalKernelTime.QuadPart);
+  FILETIME created, ended, kernel, user;
+  if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+  const auto ticks = [](FILETIME t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return secs(ticks(kernel) + ticks(user));
+}
+
 }  // namespace
 
-int Pauser_main(int, char**) {
+bool Program_named(int, char**, std::string& program) {
+  const std::wstring_view line = After_program(GetCommandLineW());
+  if (line.empty()) return false;
+  program = Narrow(std::wstring(Program_token(line)));
+  return true;
+}
+
+Pauser_run Run_program(int, char**) {
   SetConsoleCtrlHandler(Keep_running, TRUE);
   // The program's command line is ours without our own name, passed on
   // as it came, so its arguments reach it unchanged.
   std::wstring line(After_program(GetCommandLineW()));
-  if (line.empty()) return Finish(std::string(USAGE) + "\n", 2);
   const std::wstring program(Program_token(line));
-  if (Asks_for_usage(Narrow(program))) {
-    Write_out(std::string(USAGE) + "\n");
-    return 0;
-  }
   const std::wstring app = Here_first(program);
 
   // Closing the window ends the pauser, and the job takes the program along.
@@ -72,20 +104,31 @@ int Pauser_main(int, char**) {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
+  // Tavrel names the code page the program writes in: the console shows it
+  // for the program's run, then ours comes back before the summary. The
+  // input code page stays: multi-byte input at 65001 is lost on older consoles.
+  const UINT ours = GetConsoleOutputCP(), theirs = Output_code_page_named();
+  const bool switched = theirs != 0 && ours != 0 && theirs != ours && SetConsoleOutputCP(theirs);
+  const auto giving_back = Scoped{[switched, ours] {
+    if (switched) SetConsoleOutputCP(ours);
+  }};
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
+  Pauser_run run;
   const auto t0 = std::chrono::steady_clock::now();
   if (!CreateProcessW(app.empty() ? nullptr : app.c_str(), line.data(), nullptr, nullptr, TRUE,
                       CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
     const DWORD error = GetLastError();
     const std::string name = Narrow(program);
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-        error == ERROR_INVALID_NAME)
-      return Finish(Not_found_line(name), NOT_RUN);
+    run.status = NOT_RUN;
     // Blocked by a scanner, a 32-bit setup program that wants elevation, no
     // access: the system's own words say which.
-    return Finish(Start_failed_line(name, System_message(error)), NOT_RUN);
+    run.failed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                         error == ERROR_INVALID_NAME
+                     ? Not_found_line(name)
+                     : Start_failed_line(name, System_message(error));
+    return run;
   }
   const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
   if (job != nullptr) AssignProcessToJobObject(job, pi.hProcess);
@@ -101,9 +144,10 @@ int Pauser_main(int, char**) {
       peak = memory.PeakWorkingSetSize;
   };
   while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT) sample();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   sample();
+  run.peak_bytes = peak;
+  run.cpu_seconds = Cpu_seconds(job, pi.hProcess);
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
   // The program ended by itself: what it started lives on after us.
@@ -113,5 +157,9 @@ int Pauser_main(int, char**) {
   }
   status = code;
   keys_are_ours_from = GetTickCount64() + LATE_EVENT_MS;
-  return Finish(Summary(Exit_line(code, true), seconds, peak), static_cast<int>(code));
+  run.waited = true;
+  run.ended = Exit_line(code, true);
+  run.cause = Cause_of_code(code);
+  run.status = static_cast<int>(code);
+  return run;
 }

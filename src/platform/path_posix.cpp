@@ -18,3 +18,5 @@ std::string Path_for_new_window(const std::string& path) {
 }
 
 std::string Folder_notice() { return {}; }
+
+bool Held_by_a_program(const std::string&) { return false; }

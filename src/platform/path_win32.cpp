@@ -27,3 +27,18 @@ std::string Folder_notice() {
          "请先把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
          folder + "），再从那个盘符启动 Tavrel。\n";
 }
+
+bool Held_by_a_program(const std::string& path) {
+  std::filesystem::path p;
+  if (!To_path(path, p)) return false;
+  // Shared every way, so that only a running image (or a holder that denies
+  // writers) refuses; a reader such as a virus scanner does not.
+  const HANDLE h =
+      CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}

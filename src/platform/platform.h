@@ -36,6 +36,12 @@ void Reset_child_signal();
 // systems, where programs find their libraries by other means.
 void Use_compiler_folder(const std::string& com_path);
 
+// Puts TAVREL_OUTPUT_CP=`code_page` into the environment this process's
+// children inherit, or takes it out for an empty `code_page` (Windows): our
+// pauser shows the program's output in that code page. Nothing on other
+// systems, whose terminals are UTF-8.
+void Tell_output_code_page(const std::string& code_page);
+
 // Writes bytes to standard output and shows them at once. On a Windows
 // console a character shows when its last UTF-8 byte has arrived.
 void Write_out(std::string_view bytes);
@@ -91,6 +97,11 @@ std::string Path_for_new_window(const std::string& path);
 // runs in the Windows folder instead, with how to reach it by a drive
 // letter. Empty otherwise, and always on other systems.
 std::string Folder_notice();
+
+// Whether the file `path` cannot be opened for writing because another
+// process uses it, as a running program's own .exe is (Windows). Always
+// false on other systems, where a linker replaces a running program's file.
+bool Held_by_a_program(const std::string& path);
 
 // Status queries that follow symbolic links and never throw. Any failure to
 // answer (including a path that To_path refuses) counts as "does not

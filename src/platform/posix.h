@@ -8,10 +8,21 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "platform/scoped.h"
+
+// Calls `call` again for as long as it fails with EINTR; returns what it
+// returned last.
+template <class Call>
+auto Retrying(Call call) {
+  decltype(call()) r;
+  do r = call();
+  while (r < 0 && errno == EINTR);
+  return r;
+}
 
 // Sets the action of `sig` to `handler` (SIG_IGN, SIG_DFL or a function)
 // until the scope ends; then the action it had comes back.

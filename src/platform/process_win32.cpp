@@ -71,6 +71,14 @@ void Use_compiler_folder(const std::string& com_path) {
   SetEnvironmentVariableW(L"PATH", path.c_str());
 }
 
+void Tell_output_code_page(const std::string& code_page) {
+  std::wstring wide;
+  if (!Widen(code_page, wide)) return;
+  // An empty value takes the variable out, in both copies as for PATH.
+  _wputenv_s(L"TAVREL_OUTPUT_CP", wide.c_str());
+  SetEnvironmentVariableW(L"TAVREL_OUTPUT_CP", wide.empty() ? nullptr : wide.c_str());
+}
+
 int Run_command(const std::string& line) {
   std::cout.flush();
   std::wstring wide;

@@ -12,7 +12,7 @@
 //    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_FOREGROUND (POSIX)
 //    takes the terminal's foreground for a group of its own, with
 //    FAKE_INTERRUPT raises SIGINT (recording it if it lives on), sleeps
-//    FAKE_SLEEP_MS ms, with FAKE_TERMINAL (POSIX) leaves its terminal raw
+//    FAKE_SLEEP_MS ms, spins FAKE_SPIN_MS ms, with FAKE_TERMINAL (POSIX) leaves its terminal raw
 //    and non-blocking and sends Ctrl+C's signal to its process group, with
 //    FAKE_FDS (POSIX) records "fds" and its open descriptors, then crashes when
 //    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
@@ -248,6 +248,11 @@ int main(int argc, char** argv) {
   }
   if (const char* ms = std::getenv("FAKE_SLEEP_MS"))
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+  if (const char* ms = std::getenv("FAKE_SPIN_MS"))
+    for (const auto end =
+             std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(ms));
+         std::chrono::steady_clock::now() < end;) {
+    }
 #ifndef _WIN32
   if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
   if (std::getenv("FAKE_FDS") != nullptr) {

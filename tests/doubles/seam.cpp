@@ -31,6 +31,15 @@ void Use_compiler_folder(const std::string& com_path) {
   seam::compiler_folders.push_back(com_path);
 }
 
+void Tell_output_code_page(const std::string& code_page) {
+  seam::commands.push_back("TAVREL_OUTPUT_CP=" + code_page);
+}
+
+bool Held_by_a_program(const std::string& path) {
+  const auto found = seam::paths.find(path);
+  return found != seam::paths.end() && found->second == seam::HELD;
+}
+
 void Write_out(std::string_view bytes) { seam::out += bytes; }
 
 bool Read_line(std::string& s, std::size_t keep) {
@@ -71,7 +80,7 @@ bool Path_exists(const std::string& path) { return seam::paths.contains(path); }
 
 bool Is_regular_file(const std::string& path) {
   const auto found = seam::paths.find(path);
-  return found != seam::paths.end() && found->second == seam::REGULAR;
+  return found != seam::paths.end() && found->second != seam::FOLDER;
 }
 
 bool Replace_file(const std::string& path, const std::string& bytes, std::string& why) {

@@ -11,7 +11,8 @@
 
 namespace seam {
 
-enum Kind { REGULAR, FOLDER };
+// HELD: a regular file that a running program holds.
+enum Kind { REGULAR, FOLDER, HELD };
 
 // Set by a test before the program runs.
 inline std::string input;                                 // all the user types
@@ -24,7 +25,8 @@ inline std::string notice;                                // Folder_notice's tex
 // Recorded while it runs. Run_command's "pause" writes the pause's prompt
 // and a line feed to `out`, as the interpreter does with no terminal.
 inline std::string out;
-inline std::vector<std::string> commands;          // every line but cls, pause and title
+inline std::vector<std::string> commands;          // every line but cls, pause and title, and
+                                                   // "TAVREL_OUTPUT_CP=cp" for each such setting
 inline std::map<std::string, std::string> saved;   // Replace_file's bytes, by path
 inline std::vector<std::string> hidden;            // Mark_hidden's paths
 inline std::vector<std::string> compiler_folders;  // Use_compiler_folder's paths

@@ -16,9 +16,13 @@ struct Paused {
   std::string log = "program\n";
   std::string wine_ended = "";      // how Windows tells the end, where it differs
   double min_mib = 0, max_mib = 0;  // the peak memory shown on Linux, when given
+  double min_cpu = 0, max_cpu = 0;  // the CPU seconds shown on Linux, when given
 };
 
 const std::string ENDED_0 = "程序已结束，返回值：0", WINE_ENDED_0 = ENDED_0 + "（0x00000000）";
+const std::string
+    MEMORY_CAUSE = "\n可能的原因：数组越界、空指针或已释放的内存；递归太深也会如此。",
+    ABORT_CAUSE = "\n可能的原因：assert 失败、未捕获的异常或 abort()，也可能是数组越界写坏了栈。";
 const std::string USAGE_LINE = "用法：tavrel-pauser 程序 [参数...]\n";
 
 const Paused PAUSED[] = {
@@ -31,10 +35,22 @@ const Paused PAUSED[] = {
      .log = "program <a b> <\"q\"> <中文> <>\n"},
     {.name = "Crashes",
      .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
-     .out = Pauser_summary("程序被信号终止：11（SIGSEGV，段错误）"),
+     .out = Pauser_summary("程序被信号终止：11（SIGSEGV，段错误）" + MEMORY_CAUSE),
      .status = 128 + 11,
      .wine_status = 0xC0000005 & 0xFF,
-     .wine_ended = "程序已结束，返回值：-1073741819（0xC0000005，访问冲突）"},
+     .wine_ended = "程序已结束，返回值：-1073741819（0xC0000005，访问冲突）" + MEMORY_CAUSE},
+    // The program's own CPU time beside the wall time.
+    {.name = "SpinsOnTheCpu",
+     .env = {"FAKE_SPIN_MS=400"},
+     .out = Pauser_summary(ENDED_0),
+     .wine_ended = WINE_ENDED_0,
+     .min_cpu = 0.25,
+     .max_cpu = 10},
+    {.name = "SleepsOffTheCpu",
+     .env = {"FAKE_SLEEP_MS=400"},
+     .out = Pauser_summary(ENDED_0),
+     .wine_ended = WINE_ENDED_0,
+     .max_cpu = 0.1},
     // The program's own peak, not the pauser's: a static program far
     // smaller than the pauser, and one that touches 40 MiB.
     {.name = "SmallProgramsOwnPeak",
@@ -53,7 +69,7 @@ const Paused PAUSED[] = {
      .out = Pauser_summary("程序被信号终止：2（SIGINT，被 Ctrl+C 中断）"),
      .status = 128 + 2,
      .wine_status = 3,
-     .wine_ended = "程序已结束，返回值：3（0x00000003）"},
+     .wine_ended = "程序已结束，返回值：3（0x00000003）" + ABORT_CAUSE},
     // Windows' 32-bit exit code shown as cmd shows it.
     {.name = "ReturnsMinusOne",
      .env = {"FAKE_EXIT=-1"},
@@ -103,13 +119,19 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   const Outcome o = Run_program(launch);
   std::string out = c.out;
   if (target == WINE && !c.wine_ended.empty()) out = Pauser_summary(c.wine_ended);
-  Replace_all(out, "{HEX}", target == WINE ? "（0x00000003）" : "");
+  Replace_all(out, "{HEX}", target == WINE ? "（0x00000003）" + ABORT_CAUSE : "");
   EXPECT_EQ(Without_figures(o.out), For_target(out, target, false));
   EXPECT_EQ(o.status, target == LINUX ? c.status : c.wine_status) << o.err;
   if (target == LINUX) {
     EXPECT_EQ(o.err, "");
   }
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", c.log.size()), c.log);
+  std::smatch cpu;
+  if (target == LINUX && c.max_cpu > 0 &&
+      std::regex_search(o.out, cpu, std::regex("（CPU ([0-9.]+) 秒）"))) {
+    const double seconds = std::stod(cpu[1]);
+    EXPECT_TRUE(seconds >= c.min_cpu && seconds <= c.max_cpu) << seconds << " s of CPU";
+  }
   std::smatch peak;
   if (target == LINUX && c.max_mib > 0 && !TAVREL_SANITIZED &&
       std::regex_search(o.out, peak, std::regex("峰值内存：([0-9.]+) MiB"))) {

@@ -61,9 +61,9 @@ std::string With_doubles(const std::string& s, Target target) {
 }
 
 std::string Without_figures(const std::string& s) {
-  static const std::regex time("运行时间：[0-9]+\\.[0-9]{3} 秒"),
+  static const std::regex time("运行时间：[0-9]+\\.[0-9]{3} 秒（CPU [0-9]+\\.[0-9]{3} 秒）"),
       memory("峰值内存：[0-9]+\\.[0-9] MiB");
-  return std::regex_replace(std::regex_replace(s, time, "运行时间：T 秒"), memory,
+  return std::regex_replace(std::regex_replace(s, time, "运行时间：T 秒（CPU C 秒）"), memory,
                             "峰值内存：M MiB");
 }
 

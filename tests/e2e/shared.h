@@ -35,7 +35,8 @@ enum Target { LINUX, WINE };
 
 // What tavrel-pauser prints after a program that ended as `ended` says.
 inline std::string Pauser_summary(const std::string& ended) {
-  return "\n" + std::string(40, '-') + "\n" + ended + "\n运行时间：T 秒\n峰值内存：M MiB\n" + PAUSE;
+  return "\n" + std::string(40, '-') + "\n" + ended +
+         "\n运行时间：T 秒（CPU C 秒）\n峰值内存：M MiB\n" + PAUSE;
 }
 
 // Placeholders in data files and records: the doubles' paths.

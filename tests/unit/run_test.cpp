@@ -56,6 +56,32 @@ TEST_F(Source, AcceptsExistingCppFilesAndDerivesTheExecutable) {
 #endif
 }
 
+TEST(OutputCodePage, FollowsTheLastExecCharsetElseAUtf8Source) {
+  const std::string utf8 = "你好", gbk = "\xc4\xe3\xba\xc3";
+  const struct {
+    std::string options, source, code_page;
+  } cases[] = {
+      {"", "int main() {}", ""},
+      {"-O2", utf8, "65001"},
+      {"", "\xef\xbb\xbf", "65001"},  // a byte-order mark alone
+      {"", gbk, ""},
+      {"", "\xed\xa0\x80", ""},      // a surrogate
+      {"", "\xc0\xaf", ""},          // an overlong '/'
+      {"", "\xf4\x90\x80\x80", ""},  // past U+10FFFF
+      {"", "\xe4\xbd", ""},          // cut short
+      {"-fexec-charset=GBK", utf8, "936"},
+      {"-fexec-charset=utf-8", gbk, "65001"},
+      {"-fexec-charset=cp936 -O2", "", "936"},
+      {"-fexec-charset=GB2312", "", "936"},
+      {"-fexec-charset=UTF-8 -O2 -fexec-charset=GB18030", "", "54936"},
+      {"-fexec-charset=BIG5", utf8, ""},
+      {"\"-fexec-charset=GBK\"", utf8, "936"},
+      {"-Dx-fexec-charset=GBK", utf8, "65001"},  // not an option of its own
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Output_code_page(c.options, c.source), c.code_page) << c.options << " " << c.source;
+}
+
 TEST(CommandLines, AreJoinedByteForByte) {
   const struct {
     std::string built, expected;

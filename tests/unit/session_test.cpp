@@ -27,6 +27,7 @@ struct Row {
   std::string out;
   std::optional<std::string> data_before = std::nullopt;  // a real file, found by the queries
   std::vector<std::pair<std::string, seam::Kind>> paths = {};
+  std::vector<std::pair<std::string, std::string>> files = {};  // real files, found too
   std::vector<std::pair<std::string, int>> answers = {};
   std::vector<std::string> commands = {};
   std::optional<std::string> saved = std::nullopt;  // none: nothing saved
@@ -128,6 +129,37 @@ const Row ROWS[] = {
      .answers = {{"cmd /c", 1}},
      .commands = {COMPILE},
      .saved = CC_DATA_LINES},
+    // A path copied with its quotes; a line with a quote elsewhere is as typed.
+    {.name = "RunQuotedPathTakenWithoutItsQuotes",
+     .input = "1\n\"a.cpp\n\"\"a.cpp\"\"\n\"a.cpp\"\n0\n1\n3\n",
+     .out = MENU + ASK + INVALID + INVALID + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN + DIRECT +
+            STARTED + MENU + BYE,
+     .data_before = CC_DATA_LINES,
+     .paths = {CPP, EXE, CC_FILE},
+     .commands = {START},
+     .saved = CC_DATA_LINES},
+    // Only a program still running from its file is named.
+    {.name = "RunCompileOverARunningProgramNamesIt",
+     .input = "1\na.cpp\n1\n1\nb.cpp\n1\n3\n",
+     .out = MENU + ASK + "\n" + ASK_COMPILE + COMPILING + "编译失败！\n" +
+            "程序“a.exe”仍在运行，无法覆盖：关闭它的窗口后再编译。\n\n" + PAUSE + MENU + ASK +
+            "\n" + ASK_COMPILE + COMPILING + FAILED + MENU + BYE,
+     .data_before = CC_DATA_LINES,
+     .paths =
+         {CPP, {"a.exe", seam::HELD}, CC_FILE, {"b.cpp", seam::REGULAR}, {"b.exe", seam::REGULAR}},
+     .answers = {{"cmd /c", 1}},
+     .commands = {COMPILE, "cmd /c \"\"" + CC + "\" -O2 -Wall -g -o \"b.exe\" \"b.cpp\"\""},
+     .saved = CC_DATA_LINES},
+    // The pauser's start alone inherits the code page the program writes in.
+    {.name = "RunThroughPauserTellsItsCodePage",
+     .input = "1\na.cpp\n0\n1\n3\n",
+     .out = MENU + ASK + "\n" + ASK_COMPILE + SKIP_COMPILE + ASK_RUN + VIA + STARTED + MENU + BYE,
+     .data_before = CC + "\r\nC:\\cp.exe\r\n-O2",
+     .paths = {EXE, CC_FILE, {"C:\\cp.exe", seam::REGULAR}},
+     .files = {{"a.cpp", "int main() { puts(\"你好\"); }\n"}},
+     .commands = {"TAVREL_OUTPUT_CP=65001", "start \"\" C:\\cp.exe \"<window>a.exe\"",
+                  "TAVREL_OUTPUT_CP="},
+     .saved = CC + "\r\nC:\\cp.exe\r\n-O2"},
     {.name = "RunStartFails",
      .input = "1\na.cpp\n1\n3\n",
      .out = MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + "启动失败！\n\n" + PAUSE +
@@ -180,6 +212,10 @@ TEST_P(Session, MatchesByteForByte) {
   seam::save_fails = row.save_fails;
   seam::save_why = row.save_fails ? "why" : "";
   seam::notice = row.notice;
+  for (const auto& [name, bytes] : row.files) {
+    Write_file(name, bytes);
+    seam::paths[name] = seam::REGULAR;
+  }
   if (row.data_before) {
     Write_file(DATA, *row.data_before);
     seam::paths[DATA] = seam::REGULAR;
