@@ -413,22 +413,27 @@ std::vector<std::string> Code_pages(const std::string& text) {
 }
 
 // What a program sees of its console's code pages: the same started
-// directly, through the pauser, and after Tavrel has left.
+// directly, through the pauser, and after Tavrel has left; through the
+// pauser with TAVREL_OUTPUT_CP, that output code page, and ours after.
 TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
   if (GetParam() == LINUX) GTEST_SKIP() << "code pages belong to a Windows console";
   NEED_WINE();
   const std::string probe = With_doubles("{PROGRAM}", WINE);
   Launch launch = Starting(WINE, "", "cmd");
   launch.argv.insert(launch.argv.end(),
-                     {"/c", probe + " & " + Windows_path(TAVREL_WIN_PAUSER) + " " + probe + " & " +
-                                Windows_path(TAVREL_EXE) + " & " + probe});
+                     {"/c", probe + " & " + Windows_path(TAVREL_WIN_PAUSER) + " " + probe +
+                                " & set TAVREL_OUTPUT_CP=936& " + Windows_path(TAVREL_WIN_PAUSER) +
+                                " " + probe + " & " + Windows_path(TAVREL_EXE) + " & " + probe});
   launch.env.push_back("FAKE_CODE_PAGES=1");
   const auto removing = Removing(launch.dir = Make_test_dir());
   const auto [pid, fd] = Start_on_terminal(launch, true);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
   Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+  const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
+  ASSERT_TRUE(Read_until(fd, out, prompt)) << Plain(out.text);
+  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Read_until(fd, out, prompt, Plain(out.text).rfind(prompt) + 1)) << Plain(out.text);
   ASSERT_EQ(write(fd, "x", 1), 1);
   ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
   ASSERT_EQ(write(fd, "3\r", 2), 2);
@@ -438,9 +443,10 @@ TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
   int status = -1;
   waitpid(pid, &status, 0);
   const std::vector<std::string> seen = Code_pages(Plain(out.text));
-  ASSERT_EQ(seen.size(), 3u) << Plain(out.text);
+  ASSERT_EQ(seen.size(), 4u) << Plain(out.text);
   EXPECT_EQ(seen[1], seen[0]) << "through the pauser";
-  EXPECT_EQ(seen[2], seen[0]) << "after Tavrel";
+  EXPECT_EQ(seen[2], seen[0].substr(0, seen[0].rfind(' ')) + " 936") << "named to the pauser";
+  EXPECT_EQ(seen[3], seen[0]) << "after Tavrel";
 }
 
 // Ctrl+C at the menu, or while the save waits out a holder of the data

@@ -28,6 +28,7 @@ struct Scenario {
   long file_size_limit = -1;
   bool nonblocking = false;  // output into a non-blocking pipe read late
   bool linux_only = false;
+  bool wine_only = false;  // on Linux the linker replaces a running program's file
   // Placed first: "x/" a folder, "x@" a link to what its bytes name.
   std::vector<std::pair<std::string, std::string>> files = {};
   std::vector<std::string> env = {};   // NAME=value for the program
@@ -104,6 +105,20 @@ const Scenario SCENARIOS[] = {
      .data_before = CC_DATA,
      .files = {SOURCE, {"a.exe/", ""}},
      .log = CC_LOG},
+    // The program of the first session still runs while the second compiles.
+    {.name = "RunCompileOverTheRunningProgram",
+     .sessions = {{"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE},
+                  {"1\na.cpp\n1\n3\n",
+                   MENU + ASK + "\n" + ASK_COMPILE + COMPILING + "编译失败！\n" +
+                       "程序“a.exe”仍在运行，无法覆盖：关闭它的窗口后再编译。\n\n" + PAUSE + MENU +
+                       BYE}},
+     .data_before = CC_DATA,
+     .wine_only = true,
+     .files = {SOURCE},
+     .env = {"FAKE_SLEEP_MS=8000"},
+     .made = {"a.exe"},
+     .log = CC_LOG + "program\n" + CC_LOG},
     {.name = "RunThroughPauser",
      .sessions = {{"1\na.cpp\n1\n3\n",
                    MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE}},
@@ -209,6 +224,7 @@ class Transcript : public ::testing::TestWithParam<std::tuple<Scenario, Target>>
 TEST_P(Transcript, MatchesByteForByte) {
   const auto& [scenario, target] = GetParam();
   if (target == WINE && scenario.linux_only) GTEST_SKIP() << "a Linux-only scenario";
+  if (target == LINUX && scenario.wine_only) GTEST_SKIP() << "a Windows-only scenario";
   if (target == WINE) NEED_WINE();
   // The farewell's wait is seen in what the unpaced build was asked to
   // sleep on Linux, in time under Wine.
