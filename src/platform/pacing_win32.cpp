@@ -28,6 +28,22 @@ void Set_up_pacing() {
   if (timeBeginPeriod(1) == TIMERR_NOERROR) std::atexit([] { timeEndPeriod(1); });
 }
 
+long long Now_micros() {
+  static const long long per_second = [] {
+    LARGE_INTEGER f;
+    return QueryPerformanceFrequency(&f) ? f.QuadPart : 1;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  // In two steps, so that the product cannot overflow.
+  return now.QuadPart / per_second * 1'000'000 + now.QuadPart % per_second * 1'000'000 / per_second;
+}
+
+// The timer's absolute due times are wall-clock time, which the user or
+// the time service may set back: the rest of the way on the steady clock is
+// asked for instead, which is as exact and cannot wait an hour.
+void Sleep_until_micros(long long deadline) { Sleep_micros(deadline - Now_micros()); }
+
 void Sleep_micros(long long micros) {
   if (micros <= 0) return;
   static HANDLE timer = [] {

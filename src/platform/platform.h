@@ -80,6 +80,12 @@ constexpr int NOT_RUN = 9009;
 // Sleeps for `micros` microseconds; returns at once for 0 or less.
 void Sleep_micros(long long micros);
 
+// Microseconds on a steady clock, from a start of its own.
+long long Now_micros();
+
+// Sleeps until Now_micros() has reached `deadline`; at once when it has.
+void Sleep_until_micros(long long deadline);
+
 // Turns a UTF-8 path into a file-system path. Returns false when no file can
 // have that name: a NUL byte; on POSIX a double quote (which Windows forbids
 // in names, and which Tavrel never uses elsewhere); on Windows bytes that

@@ -21,6 +21,9 @@ void seam::Reset() {
   hidden.clear();
   compiler_folders.clear();
   sleeps.clear();
+  late.clear();
+  woken = 0;
+  clock = 0;
   read_at = 0;
 }
 
@@ -63,7 +66,17 @@ int Run_command(const std::string& line) {
   return 0;
 }
 
-void Sleep_micros(long long micros) { seam::sleeps.push_back(micros); }
+void Sleep_micros(long long micros) {
+  seam::sleeps.push_back(micros);
+  seam::clock += micros;
+}
+
+long long Now_micros() { return seam::clock; }
+
+void Sleep_until_micros(long long deadline) {
+  if (deadline > seam::clock) Sleep_micros(deadline - seam::clock);
+  if (seam::woken < seam::late.size()) seam::clock += seam::late[seam::woken++];
+}
 
 bool To_path(const std::string& utf8, std::filesystem::path& path) {
   if (utf8.find('\0') != std::string::npos) return false;

@@ -21,6 +21,7 @@ inline std::vector<std::pair<std::string, int>> answers;  // a line's prefix, it
 inline bool save_fails = false;                           // Replace_file fails,
 inline std::string save_why;                              // giving this reason
 inline std::string notice;                                // Folder_notice's text
+inline std::vector<long long> late;  // how late each wake-up from a deadline is, in µs
 
 // Recorded while it runs. Run_command's "pause" writes the pause's prompt
 // and a line feed to `out`, as the interpreter does with no terminal.
@@ -31,6 +32,8 @@ inline std::map<std::string, std::string> saved;   // Replace_file's bytes, by p
 inline std::vector<std::string> hidden;            // Mark_hidden's paths
 inline std::vector<std::string> compiler_folders;  // Use_compiler_folder's paths
 inline std::vector<long long> sleeps;              // every sleep asked for, in µs
+inline long long clock = 0;                        // µs: what was slept, and the lateness
+inline std::size_t woken = 0;                      // wake-ups from a deadline so far
 inline std::size_t read_at = 0;                    // how much of `input` was read
 
 // Everything above back to empty.

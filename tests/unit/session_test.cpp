@@ -9,6 +9,7 @@
 #include "doubles/seam.h"
 #include "files.h"
 #include "settings/store.h"
+#include "shell/print.h"
 #include "shell/shell.h"
 #include "texts.h"
 
@@ -239,3 +240,21 @@ INSTANTIATE_TEST_SUITE_P(Logic, Session, ::testing::ValuesIn(ROWS),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+TEST(Typewriter, PausesEndOnAGridThatALateWakeUpStartsAfresh) {
+  const struct {
+    std::vector<long long> late, sleeps;  // each wake-up's lateness; the sleeps asked for
+  } cases[] = {
+      {{}, {1000, 1000, 1000, 1000}},
+      {{600}, {1000, 400, 1000, 1000}},     // made up by the next pause
+      {{2500, 2500}, {1000, 1000, 1000}},   // behind by more than 3 ms: afresh, no sleep owed
+      {{50000}, {1000, 1000, 1000, 1000}},  // stopped: no burst of bytes after it
+  };
+  for (const auto& c : cases) {
+    seam::Reset();
+    seam::late = c.late;
+    Print("abcd", 1);
+    EXPECT_EQ(seam::out, "abcd\n");
+    EXPECT_EQ(seam::sleeps, c.sleeps);
+  }
+}
