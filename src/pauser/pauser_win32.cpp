@@ -41,10 +41,9 @@ std::wstring Here_first(std::wstring name) {
   if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"')
     name = name.substr(1, name.size() - 2);
   if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return {};
-  wchar_t dir[MAX_PATH + 1];
-  const DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, dir);
-  if (n == 0 || n > MAX_PATH) return {};
-  const std::wstring base = std::wstring(dir, n) + L"\\" + name;
+  const std::wstring dir = Current_folder();
+  if (dir.empty()) return {};
+  const std::wstring base = dir + L"\\" + name;
   if (Is_file(base)) return base;
   if (Is_file(base + L".exe")) return base + L".exe";
   return {};
@@ -123,11 +122,14 @@ Pauser_run Run_program(int, char**) {
     const std::string name = Narrow(program);
     run.status = NOT_RUN;
     // Blocked by a scanner, a 32-bit setup program that wants elevation, no
-    // access: the system's own words say which.
-    run.failed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                         error == ERROR_INVALID_NAME
-                     ? Not_found_line(name)
-                     : Start_failed_line(name, System_message(error));
+    // access: the system's own words say which, with the program's name.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME)
+      run.failed = Not_found_line(name);
+    else if (error == ERROR_BAD_EXE_FORMAT || error == ERROR_EXE_MACHINE_TYPE_MISMATCH)
+      run.failed = Not_executable_line(name);
+    else
+      run.failed = Start_failed_line(name, System_message(error, name));
     return run;
   }
   const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);

@@ -11,20 +11,21 @@ bool To_path(const std::string& utf8, std::filesystem::path& path) {
 
 std::string Path_for_new_window(const std::string& path) { return path; }
 
+bool Is_network_folder(std::wstring_view folder) {
+  // \\?\C:\ and \\.\ name local things; \\?\UNC\server\share does not.
+  if (folder.starts_with(L"\\\\?\\UNC\\")) return true;
+  return folder.starts_with(L"\\\\") && !folder.starts_with(L"\\\\?\\") &&
+         !folder.starts_with(L"\\\\.\\");
+}
+
 std::string Folder_notice() {
-  std::wstring here(MAX_PATH, L'\0');
-  DWORD n = GetCurrentDirectoryW(MAX_PATH, here.data());
-  if (n >= MAX_PATH) {
-    here.resize(n);
-    n = GetCurrentDirectoryW(n, here.data());
-  }
-  here.resize(n < here.size() ? n : 0);
-  // cmd refuses any current folder that begins with two backslashes.
-  if (here.rfind(L"\\\\", 0) != 0) return {};
+  const std::wstring here = Current_folder();
+  if (!Is_network_folder(here)) return {};
   const std::string folder = Narrow(here);
   return "当前文件夹 " + folder +
-         " 在网络上，cmd 不能在这里运行命令，编译和启动都会失败。\n"
-         "请先把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
+         " 在网络上：cmd 在每条命令前给出警告，并改在 Windows 文件夹中运行，所以相对路径找不到；"
+         "输入完整路径仍可编译和启动。\n"
+         "也可以把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
          folder + "），再从那个盘符启动 Tavrel。\n";
 }
 

@@ -67,10 +67,11 @@ void Wait_for_key();
 void Pause_for_key();
 
 // Runs one command line through the command interpreter in this console and
-// waits for it: `cmd` on Windows, a small stand-in on other systems. Standard
-// output is flushed first. Returns the command's exit status, -1 when it
-// could not be run. On Windows a line that begins with "cmd /c " is that
-// interpreter's own command line, so that one cmd, not two, parses it.
+// waits for it: `cmd /d /c LINE` on Windows (%ComSpec%, else the system
+// folder's cmd.exe), a small stand-in on other systems. Standard output is
+// flushed first. Returns the command's exit status, -1 when it could not be
+// run. On Windows a line that begins with "cmd /c " is that interpreter's
+// own command line, so that one cmd, not two, parses it.
 int Run_command(const std::string& line);
 
 // cmd's exit status for a command or program it could not start; the stand-in

@@ -13,8 +13,8 @@
 namespace {
 
 // Runs `line` as cmd's own command line and waits for it: %ComSpec%, else
-// (unset, or it cannot start) the system folder's cmd.exe, as system()
-// does. Says why on standard error when neither starts.
+// (unset, or it cannot start) the system folder's cmd.exe, never one found
+// by a search. Says why on standard error when neither starts.
 int Run_interpreter(std::wstring line) {
   std::vector<std::wstring> interpreters;
   const wchar_t* named = _wgetenv(L"ComSpec");
@@ -66,7 +66,7 @@ void Use_compiler_folder(const std::string& com_path) {
   // A ';' in the folder's name would split the entry.
   if (folder.find(L';') != std::wstring::npos) folder = L'"' + folder + L'"';
   const std::wstring path = found.empty() ? folder : folder + L";" + found;
-  // Both the C runtime's copy, which _wsystem hands on, and the process's own.
+  // Both the C runtime's copy and the process's own, which cmd inherits.
   _wputenv_s(L"PATH", path.c_str());
   SetEnvironmentVariableW(L"PATH", path.c_str());
 }
@@ -87,8 +87,13 @@ int Run_command(const std::string& line) {
     std::cerr << "命令行不是有效的 UTF-8 文本，无法执行：" << line << '\n';
     return -1;
   }
-  // _wsystem would hand the line to a second cmd, whose parse drops the
-  // quotes around the compile line's paths and then reads '&' and '^' there.
-  if (line.rfind("cmd /c ", 0) != 0) return _wsystem(wide.c_str());
-  return Run_interpreter(wide);
+  return Run_interpreter(Interpreter_line(wide));
+}
+
+std::wstring Interpreter_line(std::wstring_view line) {
+  // A "cmd /c " line is already cmd's own: a second cmd's parse would drop
+  // the quotes around the compile line's paths, then read '&' and '^' there.
+  constexpr std::wstring_view own = L"cmd /c ";
+  if (line.starts_with(own)) line.remove_prefix(own.size());
+  return L"cmd /d /c " + std::wstring(line);
 }

@@ -22,31 +22,45 @@ bool Patiently(Step step) {
   }
 }
 
+// The full path of `path`, and where its file name begins in it (0 when
+// there is none); any length.
+std::wstring Full_path(const std::wstring& path, std::size_t& name_at) {
+  std::wstring full(MAX_PATH, L'\0');
+  wchar_t* name = nullptr;
+  DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full.data(), &name);
+  if (n >= MAX_PATH) {
+    full.resize(n);
+    n = GetFullPathNameW(path.c_str(), n, full.data(), &name);
+  }
+  full.resize(n < full.size() ? n : 0);
+  name_at = name != nullptr && !full.empty() ? static_cast<std::size_t>(name - full.data()) : 0;
+  return full;
+}
+
 }  // namespace
 
 bool Replace_file(const std::string& path, const std::string& bytes, std::string& why) {
   std::wstring target;
   if (!Widen(path, target) || bytes.size() > MAXDWORD) return false;
-  // The folder, not the file: a folder the user cannot write to (one under
-  // C:\Program Files) is what a failed save most often means.
+  // What failed, named: the folder where the temporary file cannot be made
+  // (one under C:\Program Files, most often), the data file itself where it
+  // cannot be replaced (read-only, held open, a folder in its place).
+  std::size_t name_at = 0;
+  const std::wstring full = Full_path(target, name_at);
   const auto fail = [&](DWORD error) {
-    std::wstring full(MAX_PATH, L'\0');
-    wchar_t* name = nullptr;
-    DWORD n = GetFullPathNameW(target.c_str(), MAX_PATH, full.data(), &name);
-    if (n >= MAX_PATH) {
-      full.resize(n);
-      n = GetFullPathNameW(target.c_str(), n, full.data(), &name);
-    }
-    full.resize(name != nullptr && n < full.size() ? static_cast<std::size_t>(name - full.data())
-                                                   : 0);
-    if (full.size() > 3 && full.back() == L'\\') full.pop_back();
-    why = "无法写入文件夹“" + Narrow(full) + "”：" + System_message(error);
+    std::wstring folder = full.substr(0, name_at);
+    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    why = "无法写入文件夹“" + Narrow(folder) + "”：" + System_message(error);
+    return false;
+  };
+  const auto fail_file = [&](DWORD error) {
+    why = "无法替换文件“" + Narrow(full) + "”：" + System_message(error);
     return false;
   };
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !RemoveDirectoryW(target.c_str()))
-    return fail(GetLastError());
+    return fail_file(GetLastError());
   // No temporary file is left behind by Ctrl+C or the close button.
   const auto held = Holding_console_events();
   // A name nobody can foresee, created only where nothing stands yet.
@@ -72,14 +86,15 @@ bool Replace_file(const std::string& path, const std::string& bytes, std::string
   if (!FlushFileBuffers(h) && ok) ok = false, error = GetLastError();
   if (!CloseHandle(h) && ok) ok = false, error = GetLastError();
   // Unlike creating with truncation, a move may replace a hidden file.
-  if (ok && !Patiently([&] {
-        return MoveFileExW(tmp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-      }))
-    ok = false, error = GetLastError();
-  if (ok) return true;
+  bool moved = false;
+  if (ok && !(moved = Patiently([&] {
+                return MoveFileExW(tmp.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+              })))
+    error = GetLastError();
+  if (moved) return true;
   Patiently([&] { return DeleteFileW(tmp.c_str()) != 0; });
-  return fail(error);
+  return ok ? fail_file(error) : fail(error);
 }
 
 void Mark_hidden(const std::string& path) {

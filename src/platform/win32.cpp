@@ -30,7 +30,7 @@ HANDLE Console(DWORD which) {
   return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
 }
 
-std::string System_message(DWORD error) {
+std::string System_message(DWORD error, const std::string& insert) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -40,5 +40,30 @@ std::string System_message(DWORD error) {
   while (!message.empty() &&
          (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
     message.pop_back();
-  return Narrow(message) + "（错误 " + std::to_string(error) + "）";
+  std::string told = Narrow(message);
+  // Inserts were ignored: each %1 to %9 stands for what the caller names.
+  for (std::size_t at = 0; !insert.empty() && (at = told.find('%', at)) != std::string::npos;) {
+    if (at + 1 < told.size() && told[at + 1] >= '1' && told[at + 1] <= '9') {
+      told.replace(at, 2, insert);
+      at += insert.size();
+    } else {
+      ++at;
+    }
+  }
+  return told + "（错误 " + std::to_string(error) + "）";
+}
+
+std::wstring Current_folder() {
+  // Asked for its size first: the folder may change in between, so again.
+  for (int tries = 0; tries < 3; ++tries) {
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return {};
+    std::wstring here(n, L'\0');
+    const DWORD got = GetCurrentDirectoryW(n, here.data());
+    if (got < n) {
+      here.resize(got);
+      return here;
+    }
+  }
+  return {};
 }

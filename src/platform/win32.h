@@ -21,8 +21,21 @@ HANDLE Console(DWORD which);
 
 // The system's message for the error `error`, without its line break, then
 // its number: "Access is denied.（错误 5）"; the number alone when the system
-// has no message for it.
-std::string System_message(DWORD error);
+// has no message for it. Each insert (%1 to %9) becomes `insert` when that
+// is given.
+std::string System_message(DWORD error, const std::string& insert = "");
+
+// The command line cmd gets for Run_command's `line`: "cmd /d /c " (no
+// AutoRun from the registry before it), then `line`, or for a line that
+// begins with "cmd /c " what follows that.
+std::wstring Interpreter_line(std::wstring_view line);
+
+// The working folder, however long; empty when it cannot be had.
+std::wstring Current_folder();
+
+// Whether cmd takes `folder` for a network folder it cannot run in:
+// \\server\share and \\?\UNC\server\share, not \\?\C:\ or \\.\ paths.
+bool Is_network_folder(std::wstring_view folder);
 
 // Closes the handle `h` when the scope ends, unless it is null or invalid.
 inline auto Closing_handle(HANDLE h) {

@@ -11,7 +11,8 @@ struct Paused {
   const char* name;
   std::vector<std::string> args = {"{PROGRAM}"};  // after the pauser's own name
   std::vector<std::string> env = {};
-  std::string out;  // on Linux; {HEX} stands for what Windows adds to the code
+  std::string text_file = "";  // a text file of this name in the working folder
+  std::string out;             // on Linux; {HEX} stands for what Windows adds to the code
   int status = 0, wine_status = 0;
   std::string log = "program\n";
   std::string wine_ended = "";      // how Windows tells the end, where it differs
@@ -83,6 +84,13 @@ const Paused PAUSED[] = {
      .out = Pauser_summary(ENDED_0),
      .log = "program\nprogram <late>\nlate\n",
      .wine_ended = WINE_ENDED_0},
+    {.name = "TextFileAsProgram",
+     .args = {"x.exe"},
+     .text_file = "x.exe",
+     .out = "无法运行：x.exe（不是可执行的程序）\n" + PAUSE,
+     .status = 126,
+     .wine_status = 9009 & 0xFF,
+     .log = ""},
     {.name = "AsksForUsage", .args = {"--help"}, .out = USAGE_LINE, .log = ""},
     {.name = "AsksForUsageShortly", .args = {"-h"}, .out = USAGE_LINE, .log = ""},
     {.name = "MissingProgram",
@@ -107,6 +115,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   const auto removing = Removing(root);
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
+  if (!c.text_file.empty()) Write_file(fs::path(launch.dir) / c.text_file, "not a program\n");
   // A PATH of the row's own: a folder it may not look into (but root), then
   // an empty one. A bare name is found nowhere, whatever PATH the tests run
   // with.

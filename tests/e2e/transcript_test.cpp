@@ -301,12 +301,13 @@ TEST_P(Transcript, MatchesByteForByte) {
         unc.empty()
             ? ""
             : "当前文件夹 " + unc +
-                  " 在网络上，cmd 不能在这里运行命令，编译和启动都会失败。\n"
-                  "请先把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
+                  " 在网络上：cmd 在每条命令前给出警告，并改在 Windows "
+                  "文件夹中运行，所以相对路径找不到；输入完整路径仍可编译和启动。\n"
+                  "也可以把它映射为盘符（资源管理器的“映射网络驱动器”，或在 cmd 中输入 pushd " +
                   unc + "），再从那个盘符启动 Tavrel。\n\n");
     Replace_all(transcript, "{WHY}",
                 target == LINUX ? ""
-                                : "无法写入文件夹“" + Windows_path(launch.dir) +
+                                : "无法替换文件“" + Windows_path(launch.dir) + "\\" + DATA +
                                       "”：Directory is not empty.（错误 145）\n");
     EXPECT_EQ(Without_figures(o.out), For_target(With_doubles(transcript, target), target))
         << o.err;

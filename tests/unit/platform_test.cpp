@@ -90,6 +90,10 @@ TEST(SystemMessage, TellsTheTextOnOneLineAndTheNumber) {
     const std::string number = "（错误 " + std::to_string(error) + "）";
     EXPECT_EQ(told.substr(told.size() - std::min(told.size(), number.size())), number) << told;
   }
+  // "%1 is not a valid Win32 application." and the like, filled.
+  const std::string bad = System_message(ERROR_BAD_EXE_FORMAT, "x.exe");
+  EXPECT_EQ(bad.find('%'), std::string::npos) << bad;
+  EXPECT_NE(bad.find("x.exe"), std::string::npos) << bad;
 }
 
 // A ComSpec that cannot start (unexpanded, or gone): the system folder's
@@ -102,6 +106,26 @@ TEST(RunCommand, FallsBackToTheSystemsCmd) {
     _wputenv_s(L"ComSpec", comspec);
     EXPECT_EQ(Run_command("cmd /c exit 3"), 3) << Narrow(comspec);
   }
+}
+
+TEST(FolderNotice, OnlyForNetworkFolders) {
+  for (const auto& [folder, network] : {std::pair{L"\\\\server\\share", true},
+                                        {L"\\\\?\\UNC\\server\\share\\x", true},
+                                        {L"\\\\?\\C:\\work", false},
+                                        {L"\\\\.\\C:\\work", false},
+                                        {L"C:\\work", false},
+                                        {L"", false}})
+    EXPECT_EQ(Is_network_folder(folder), network) << Narrow(folder);
+}
+
+// Every line without AutoRun; a compile line's own cmd is the only one.
+TEST(RunCommand, GivesCmdEachLineAfterSlashDSlashC) {
+  for (const auto& [line, told] :
+       {std::pair{L"cls", L"cmd /d /c cls"},
+        {L"start \"\" p.exe \"a.exe\"", L"cmd /d /c start \"\" p.exe \"a.exe\""},
+        {L"cmd /c \"\"g++\" -o \"a.exe\"\"", L"cmd /d /c \"\"g++\" -o \"a.exe\"\""},
+        {L"cmd /cls", L"cmd /d /c cmd /cls"}})
+    EXPECT_EQ(Interpreter_line(line), told);
 }
 
 // The compiler's folder goes first, so that its DLLs win over any of the
