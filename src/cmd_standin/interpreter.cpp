@@ -43,11 +43,17 @@ std::optional<int> Run_child(const std::vector<std::string>& args, bool own_cons
 
 // A new folder of our own for the start step's mark, where nobody else can
 // create it.
+// TMPDIR first when it is absolute; /tmp whenever that cannot take it (gone,
+// not ours to write, a name too long).
 std::optional<std::string> Make_mark_folder() {
   const char* tmp = std::getenv("TMPDIR");
-  std::string folder = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/tavrel-XXXXXX";
-  if (mkdtemp(folder.data()) == nullptr) return std::nullopt;
-  return folder;
+  for (const std::string& base : {std::string(tmp != nullptr && *tmp == '/' ? tmp : ""),
+                                 std::string("/tmp")}) {
+    if (base.empty()) continue;
+    std::string folder = base + "/tavrel-XXXXXX";
+    if (mkdtemp(folder.data()) != nullptr) return folder;
+  }
+  return std::nullopt;
 }
 
 bool Is_set(const char* variable) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -35,6 +36,9 @@ void Set_console_utf8() {
   // how much of each write went out, so that one into a full non-blocking
   // pipe or terminal can wait and go on.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // A reader of our output that went away must not end the run before its
+  // save: such writes fail quietly instead. Spawn gives children the default.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void Write_out(std::string_view bytes) {

@@ -17,8 +17,8 @@
 
 // Switches the console's input and output code pages to UTF-8 (65001); the
 // ones it found come back when the process ends normally (Windows). Failures
-// are ignored: the console then stays as it was. Nothing on other systems,
-// whose terminals are UTF-8 already.
+// are ignored: the console then stays as it was. On other systems, whose
+// terminals are UTF-8 already, output is unbuffered and SIGPIPE ignored.
 void Set_console_utf8();
 
 // Makes the short sleeps of the typewriter's pace precise for the rest of

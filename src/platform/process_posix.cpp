@@ -66,6 +66,7 @@ void Mark_inherited() {
   // own, so its peak memory is not ours.
   signal(SIGINT, SIG_DFL);
   signal(SIGQUIT, SIG_DFL);
+  signal(SIGPIPE, SIG_DFL);
   int error = 0;
   if (!own_console) {
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);

@@ -85,6 +85,10 @@ Outcome Run_program(const Launch& launch) {
       setrlimit(RLIMIT_FSIZE, &r);
     }
     if (launch.child_signal_ignored) signal(SIGCHLD, SIG_IGN);
+    int gone[2];
+    if (launch.reader_gone && (pipe(gone) != 0 || dup2(gone[1], STDOUT_FILENO) < 0 ||
+                               close(gone[0]) != 0 || close(gone[1]) != 0))
+      _exit(126);
     rlimit open{};
     if (launch.high_descriptor >= 0 &&
         (getrlimit(RLIMIT_NOFILE, &open) != 0 ||

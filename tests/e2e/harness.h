@@ -32,7 +32,8 @@ struct Launch {
   // The standard streams left O_NONBLOCK, as by an earlier program; here
   // standard output is then a pipe, read only after half a second.
   bool nonblocking = false;
-  int deadline = 120;  // seconds; then the program is killed
+  bool reader_gone = false;  // standard output a pipe that nobody reads any more
+  int deadline = 120;        // seconds; then the program is killed
 };
 
 // Runs the program and waits for it. One that outlives its deadline is

@@ -27,6 +27,7 @@ struct Scenario {
   bool read_only = false;       // nothing can be created in the working directory (0555)
   long file_size_limit = -1;
   bool nonblocking = false;  // output into a non-blocking pipe read late
+  bool reader_gone = false;  // output into a pipe whose reader has left
   bool linux_only = false;
   bool wine_only = false;  // on Linux the linker replaces a running program's file
   // Placed first: "x/" a folder, "x@" a link to what its bytes name.
@@ -203,6 +204,12 @@ const Scenario SCENARIOS[] = {
      .sessions = {{Times(2000, "x\n") + "3\n", MENU + Times(2000, BAD) + BYE}},
      .nonblocking = true,
      .linux_only = true},
+    // Nobody reads the output: the run still goes to its end and saves.
+    {.name = "OutputReaderGone",
+     .sessions = {{"2\n1\nnew\n5\n3\n", ""}},
+     .data_after = "new\r\n\r\n",
+     .reader_gone = true,
+     .linux_only = true},
     {.name = "FileTooLargeToWrite",
      .sessions = {{"3\n", MENU + UNSAVED + BYE, 1}},
      .data_before = LONG_DATA,
@@ -288,6 +295,7 @@ TEST_P(Transcript, MatchesByteForByte) {
   }
   launch.file_size_limit = scenario.file_size_limit;
   launch.nonblocking = scenario.nonblocking;
+  launch.reader_gone = scenario.reader_gone;
   launch.env.insert(launch.env.end(), scenario.env.begin(), scenario.env.end());
 
   for (const Session& session : scenario.sessions) {
