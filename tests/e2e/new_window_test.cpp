@@ -80,6 +80,7 @@ struct Display {
   std::string xterm;  // the script
   std::string xterm_log;
   bool without_step = false;  // Tavrel runs where no start step stands beside it
+  std::string tmpdir = "";    // TMPDIR, when set
 };
 
 // {SEQ} and {SLEEP} stand for the programs' paths: PATH holds neither.
@@ -90,6 +91,8 @@ const std::string OPENS =
 
 const Display DISPLAYS[] = {
     {"OpensAWindow", OPENS, "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>"},
+    {"OpensAWindowWhereTmpdirIsGone", OPENS, "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>", false,
+     "/nonexistent/tavrel-gone"},
     {"NoDisplayThere",
      "for a; do [ -f \"$a\" ] && : < \"$a\"; done\n"
      "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
@@ -138,6 +141,7 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
              "#!" + std::string(TAVREL_SH) + "\necho planted >> fake.log\n");
   fs::permissions(fs::path(launch.dir) / "xterm", fs::perms::owner_all);
   launch.env = {"DISPLAY=:99", "PATH=.:" + bin.string(), "FAKE_FDS=1"};
+  if (!d.tmpdir.empty()) launch.env.push_back("TMPDIR=" + d.tmpdir);
   launch.deadline = 30;
   const Outcome o = Run_program(launch);
   Write_file(fs::path(launch.dir) / "window-closed", "");
