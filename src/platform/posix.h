@@ -88,8 +88,9 @@ void Give_back(const Kept_terminal& kept);
 // standard input's file flags are kept; then they come back, whatever the
 // child did to them (raw mode, its own foreground, O_NONBLOCK), and the two
 // signals get their actions back. The foreground and the modes come back
-// only while no other live group holds the terminal; under another job we
-// wait, stopped, as a background job does. Each scope keeps its own: they
+// only while no other live group holds the terminal, or always for the
+// session's leader; under another job we wait, stopped, as a background
+// job does. Each scope keeps its own: they
 // nest.
 inline auto Around_child() {
   return Scoped{[kept = Keep_terminal()] { Give_back(kept); }};

@@ -146,9 +146,12 @@ void Give_back(const Kept_terminal& kept) {
     // back. A group still alive there is a job the user started meanwhile
     // (after Ctrl+Z and bg): it keeps the terminal, and setting the modes
     // stops us (SIGTTOU) until the user brings us back, as any background
-    // job waits.
+    // job waits. Only while a job-control shell above us can do so: the
+    // leader of the session (the first process of a new window) has none,
+    // and its group would never run again, so it takes the terminal back.
     const pid_t now = tcgetpgrp(STDIN_FILENO);
-    if (now > 0 && now != getpgrp() && kill(-now, 0) != 0 && errno == ESRCH) {
+    const bool leader = getsid(0) == getpid();
+    if (now > 0 && now != getpgrp() && (leader || (kill(-now, 0) != 0 && errno == ESRCH))) {
       const auto ttou = Set_action(SIGTTOU, SIG_IGN);
       tcsetpgrp(STDIN_FILENO, kept.foreground);
     }

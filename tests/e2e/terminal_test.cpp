@@ -249,8 +249,11 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   launch.argv.push_back(With_doubles("{PROGRAM}", target));
   const auto removing = Removing(launch.dir = Make_test_dir());
   launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=1500"});
-  // On Linux the program takes the terminal's foreground, as a shell does.
-  if (target == LINUX) launch.env.push_back("FAKE_FOREGROUND=1");
+  // On Linux the program takes the terminal's foreground, as a shell does,
+  // and leaves a child there: the pauser, the session's leader, takes it back.
+  if (target == LINUX)
+    launch.env.insert(launch.env.end(),
+                      {"FAKE_FOREGROUND=1", "FAKE_DETACH=1", "FAKE_SLEEP_MS=300"});
   const auto [pid, fd] = Start_on_terminal(launch, false);
   ASSERT_GE(pid, 0);
   const auto ending = Ending(pid, fd);
