@@ -14,7 +14,9 @@
 // blanks and tabs separate fields, a double quote turns quoting on or off
 // and is dropped, `""` is one empty field. Backslashes are ordinary bytes
 // except before a quote: 2n of them and the quote give n backslashes and
-// switch quoting, 2n+1 give n backslashes and a literal quote.
+// switch quoting, 2n+1 give n backslashes and a literal quote. The first
+// field, the program's name, is read without escapes: quoted up to the next
+// quote, else up to a blank or tab.
 std::vector<std::string> Split_fields(std::string_view line);
 
 // The terminal launchers tried, in this order, when there is a display.

@@ -47,8 +47,8 @@ std::optional<int> Run_child(const std::vector<std::string>& args, bool own_cons
 // not ours to write, a name too long).
 std::optional<std::string> Make_mark_folder() {
   const char* tmp = std::getenv("TMPDIR");
-  for (const std::string& base : {std::string(tmp != nullptr && *tmp == '/' ? tmp : ""),
-                                 std::string("/tmp")}) {
+  for (const std::string& base :
+       {std::string(tmp != nullptr && *tmp == '/' ? tmp : ""), std::string("/tmp")}) {
     if (base.empty()) continue;
     std::string folder = base + "/tavrel-XXXXXX";
     if (mkdtemp(folder.data()) != nullptr) return folder;
@@ -149,6 +149,17 @@ int Run_command(const std::string& line) {
 
 std::vector<std::string> Split_fields(std::string_view line) {
   std::vector<std::string> fields;
+  // The program's own name, as Windows reads it: quoted up to the next
+  // quote, else up to a blank or tab; a backslash is only a backslash.
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return fields;
+  line.remove_prefix(start);
+  const bool name_quoted = line.front() == '"';
+  const std::size_t end = name_quoted ? line.find('"', 1) : line.find_first_of(" \t");
+  fields.emplace_back(line.substr(name_quoted ? 1 : 0, end == std::string_view::npos
+                                                           ? std::string_view::npos
+                                                           : end - (name_quoted ? 1 : 0)));
+  line.remove_prefix(end == std::string_view::npos ? line.size() : end + (name_quoted ? 1 : 0));
   bool in_field = false, quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];

@@ -20,9 +20,12 @@ TEST(SplitFields, SplitsAsCmdHandsArgumentsOn) {
       {"  a  ", {"a"}},
       {"-O2 -Wall", {"-O2", "-Wall"}},
       {"\"\" x \"y z\"", {"", "x", "y z"}},
-      {"a\"b c\"d", {"ab cd"}},
+      {"p a\"b c\"d", {"p", "ab cd"}},
+      // A program's own name: up to a blank, or quoted up to the next quote; no escapes.
+      {"a\"b c", {"a\"b", "c"}},
+      {"\"/opt/odd\\\" -O2 \"a b\"", {"/opt/odd\\", "-O2", "a b"}},
       {"C:\\dir\\ \"x\"", {"C:\\dir\\", "x"}},  // a backslash is ordinary
-      {"-DS=\\\"hi\\\" \"a b\\\\\" \\\\\\\"c d\"", {"-DS=\"hi\"", "a b\\", "\\\"c", "d"}},
+      {"p -DS=\\\"hi\\\" \"a b\\\\\" \\\\\\\"c d\"", {"p", "-DS=\"hi\"", "a b\\", "\\\"c", "d"}},
       {"\"open x", {"open x"}},
       {"\"/usr/bin/g++\"  -g -o \"中 文.exe\" \"中 文.cpp\"",
        {"/usr/bin/g++", "-g", "-o", "中 文.exe", "中 文.cpp"}},
