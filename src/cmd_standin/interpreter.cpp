@@ -90,30 +90,33 @@ int Start(std::string_view line) {
   // said. Without the step (or a folder for its mark) no launcher is tried,
   // so that no later way runs the program a second time.
   const auto step = Find_start_step();
-  const auto marks = step ? Make_mark_folder() : std::nullopt;
-  if (marks) {
-    const std::string mark = *marks + "/started";
-    const auto removing = Scoped{[&] {
-      unlink(mark.c_str());
-      rmdir(marks->c_str());
-    }};
-    const auto started = [&mark] { return access(mark.c_str(), F_OK) == 0; };
-    std::vector<std::string> marked{*step, mark};
-    marked.insert(marked.end(), program.begin(), program.end());
-    if (Is_set("TMUX")) {
-      if (const auto tmux = Find_on_path("tmux")) {
-        std::vector<std::string> argv = Window_command("tmux", title, dir, marked);
-        argv[0] = *tmux;
-        if (Run_child(argv, false) == 0 || started()) return 0;
+  if (step) {
+    // A hang-up or termination meanwhile waits until the folder is gone.
+    const auto held = Hold_signals({SIGHUP, SIGTERM});
+    if (const auto marks = Make_mark_folder()) {
+      const std::string mark = *marks + "/started";
+      const auto removing = Scoped{[&] {
+        unlink(mark.c_str());
+        rmdir(marks->c_str());
+      }};
+      const auto started = [&mark] { return access(mark.c_str(), F_OK) == 0; };
+      std::vector<std::string> marked{*step, mark};
+      marked.insert(marked.end(), program.begin(), program.end());
+      if (Is_set("TMUX")) {
+        if (const auto tmux = Find_on_path("tmux")) {
+          std::vector<std::string> argv = Window_command("tmux", title, dir, marked);
+          argv[0] = *tmux;
+          if (Run_child(argv, false) == 0 || started()) return 0;
+        }
       }
-    }
-    if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
-      for (const char* launcher : LAUNCHERS) {
-        const auto found = Find_on_path(launcher);
-        if (!found) continue;
-        std::vector<std::string> argv = Window_command(launcher, title, dir, marked);
-        argv[0] = *found;
-        if (Run_detached(argv) || started()) return 0;
+      if (Is_set("DISPLAY") || Is_set("WAYLAND_DISPLAY")) {
+        for (const char* launcher : LAUNCHERS) {
+          const auto found = Find_on_path(launcher);
+          if (!found) continue;
+          std::vector<std::string> argv = Window_command(launcher, title, dir, marked);
+          argv[0] = *found;
+          if (Run_detached(argv) || started()) return 0;
+        }
       }
     }
   }

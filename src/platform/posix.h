@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,14 @@ inline auto Set_action(int sig, void (*handler)(int)) {
   return Scoped{[sig, old] { sigaction(sig, &old, nullptr); }};
 }
 
-// Blocks every signal that can be blocked until the scope ends; then the
-// mask it found comes back.
-inline auto Hold_signals() {
+// Blocks every signal that can be blocked, or only those in `which`, until
+// the scope ends; then the mask it found comes back, and what came meanwhile
+// is acted on. Spawn's children start with none blocked.
+inline auto Hold_signals(std::initializer_list<int> which = {}) {
   sigset_t hold, old;
-  sigfillset(&hold);
+  sigemptyset(&hold);
+  if (which.size() == 0) sigfillset(&hold);
+  for (const int sig : which) sigaddset(&hold, sig);
   sigprocmask(SIG_BLOCK, &hold, &old);
   return Scoped{[old] { sigprocmask(SIG_SETMASK, &old, nullptr); }};
 }

@@ -67,6 +67,9 @@ void Mark_inherited() {
   signal(SIGINT, SIG_DFL);
   signal(SIGQUIT, SIG_DFL);
   signal(SIGPIPE, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   int error = 0;
   if (!own_console) {
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
