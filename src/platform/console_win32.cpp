@@ -16,20 +16,24 @@ constexpr DWORD READ_UNITS = 512;
 
 // The code pages the console had when Tavrel started.
 UINT found_in = 0, found_out = 0;
-// Saves under way: a console event waits for them.
+// Saves under way: a console event waits for them. Once one has come, no
+// save begins.
 std::atomic<int> saving{0};
+std::atomic<bool> ending{false};
 
 void Restore_code_pages() {
   SetConsoleCP(found_in);
   SetConsoleOutputCP(found_out);
 }
 
-// Runs on a thread of its own. The save in progress ends first (the close
-// event leaves about 5 s), then the default handler ends the process as
-// before, still without the save.
+// Runs on a thread of its own. The save in progress ends first, then the
+// default handler ends the process as before, still without the save. The
+// wait is the save's own retry budget at most: Ctrl+C has no system
+// timeout, and the close event leaves about 5 s.
 BOOL WINAPI On_console_event(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-    while (saving > 0) Sleep(RETRY_MS);
+    ending = true;
+    for (int waited = 0; saving > 0 && waited < 3 * RETRIES; ++waited) Sleep(RETRY_MS);
     Restore_code_pages();
   }
   return FALSE;
@@ -111,6 +115,8 @@ Scoped<void (*)()> Holding_console_events() {
   ++saving;
   return Scoped<void (*)()>{[] { --saving; }};
 }
+
+bool Console_ending() { return ending; }
 
 bool Read_line(std::string& s, std::size_t keep) {
   if (const HANDLE in = Console(STD_INPUT_HANDLE)) return Read_console_line(in, s, keep);

@@ -37,6 +37,37 @@ std::wstring Full_path(const std::wstring& path, std::size_t& name_at) {
   return full;
 }
 
+// Removes what a save killed midway (the power, the task manager) left
+// beside `target`: our hidden "NAME.<digits>.tmp" files, once a minute old,
+// so that another Tavrel's save under way keeps its own.
+void Remove_stale_temporaries(const std::wstring& target) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((target + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const auto closing = Scoped{[search] { FindClose(search); }};
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+  const std::wstring base = target.substr(folder.size()) + L".";
+  FILETIME now_time;
+  GetSystemTimeAsFileTime(&now_time);
+  const auto ticks = [](FILETIME t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  do {
+    const std::wstring name = found.cFileName;
+    const std::wstring middle = name.size() > base.size() + 4
+                                    ? name.substr(base.size(), name.size() - base.size() - 4)
+                                    : L"";
+    if (!name.starts_with(base) || !name.ends_with(L".tmp") || middle.empty() ||
+        middle.find_first_not_of(L"0123456789") != std::wstring::npos ||
+        !(found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) ||
+        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        ticks(found.ftLastWriteTime) + 60ULL * 10'000'000 > ticks(now_time))
+      continue;
+    DeleteFileW((folder + name).c_str());
+  } while (FindNextFileW(search, &found));
+}
+
 }  // namespace
 
 bool Replace_file(const std::string& path, const std::string& bytes, std::string& why) {
@@ -63,6 +94,7 @@ bool Replace_file(const std::string& path, const std::string& bytes, std::string
     return fail_file(GetLastError());
   // No temporary file is left behind by Ctrl+C or the close button.
   const auto held = Holding_console_events();
+  if (Console_ending()) return false;
   // A name nobody can foresee, created only where nothing stands yet.
   std::random_device random;
   std::wstring tmp;
@@ -92,7 +124,10 @@ bool Replace_file(const std::string& path, const std::string& bytes, std::string
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
               })))
     error = GetLastError();
-  if (moved) return true;
+  if (moved) {
+    Remove_stale_temporaries(target);
+    return true;
+  }
   Patiently([&] { return DeleteFileW(tmp.c_str()) != 0; });
   return ok ? fail_file(error) : fail(error);
 }

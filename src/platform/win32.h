@@ -48,6 +48,10 @@ inline auto Closing_handle(HANDLE h) {
 // they end the process (after Set_console_utf8): for the save.
 Scoped<void (*)()> Holding_console_events();
 
+// Whether Ctrl+C, Ctrl+Break or the close button has come: the process is
+// about to end, and no save may begin (asked while holding the events).
+bool Console_ending();
+
 // How long the layer waits out a brief hold (a scanner on a fresh file, a
 // console read interrupted by Ctrl+C): this many tries, RETRY_MS apart.
 constexpr int RETRIES = 100;

@@ -118,6 +118,25 @@ TEST(FolderNotice, OnlyForNetworkFolders) {
     EXPECT_EQ(Is_network_folder(folder), network) << Narrow(folder);
 }
 
+// What a killed save left is removed by the next; what another save may
+// still use, or is not ours, stays.
+TEST_F(PathQueries, SaveRemovesStaleTemporaryFilesOfItsOwn) {
+  const FILETIME old{0, 0x01D00000};  // in 2014
+  for (const auto& [name, stale] :
+       {std::pair{L"d.qv.123.tmp", true}, {L"d.qv.456.tmp", false}, {L"d.qv.x1.tmp", true}}) {
+    const HANDLE h =
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    if (stale) SetFileTime(h, nullptr, nullptr, &old);
+    CloseHandle(h);
+  }
+  std::string why;
+  ASSERT_TRUE(Replace_file("d.qv", "x", why)) << why;
+  EXPECT_EQ(GetFileAttributesW(L"d.qv.123.tmp"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(L"d.qv.456.tmp"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(L"d.qv.x1.tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
 // Every line without AutoRun; a compile line's own cmd is the only one.
 TEST(RunCommand, GivesCmdEachLineAfterSlashDSlashC) {
   for (const auto& [line, told] :
