@@ -74,17 +74,17 @@ bool Read_console_line(HANDLE in, std::string& s, std::size_t keep) {
 
 }  // namespace
 
-void Write_out(std::string_view bytes) {
-  static const HANDLE out = Console(STD_OUTPUT_HANDLE);
+namespace {
+
+// The C runtime's console output, and WriteConsoleA fed byte by byte, turn
+// UTF-8 into mojibake on some consoles, so whole characters go out as
+// UTF-16; a stream that is no console gets the bytes as they are.
+void Write_to(HANDLE out, std::ostream& stream, std::string& pending, std::string_view bytes) {
   if (out == nullptr) {
-    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    std::cout.flush();
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    stream.flush();
     return;
   }
-  // The C runtime's console output, and WriteConsoleA fed byte by byte, turn
-  // the UTF-8 of the typewriter into mojibake on some consoles, so whole
-  // characters go out as UTF-16.
-  static std::string pending;
   pending.append(bytes);
   const std::size_t whole = Whole_characters(pending);
   std::wstring wide;
@@ -93,6 +93,21 @@ void Write_out(std::string_view bytes) {
   DWORD written = 0;
   if (!wide.empty())
     WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void Write_out(std::string_view bytes) {
+  static const HANDLE out = Console(STD_OUTPUT_HANDLE);
+  static std::string pending;
+  Write_to(out, std::cout, pending, bytes);
+}
+
+void Write_err(std::string_view bytes) {
+  static const HANDLE err = Console(STD_ERROR_HANDLE);
+  static std::string pending;
+  std::cout.flush();
+  Write_to(err, std::cerr, pending, bytes);
 }
 
 void Set_console_utf8() {

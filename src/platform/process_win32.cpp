@@ -36,7 +36,7 @@ int Run_interpreter(std::wstring line) {
     error = GetLastError();
   }
   if (error != ERROR_SUCCESS) {
-    std::cerr << "无法启动命令解释器 cmd.exe：" << System_message(error) << '\n';
+    Write_err("无法启动命令解释器 cmd.exe：" + System_message(error) + "\n");
     return -1;
   }
   const auto thread = Closing_handle(pi.hThread), process = Closing_handle(pi.hProcess);
@@ -84,7 +84,7 @@ int Run_command(const std::string& line) {
   std::wstring wide;
   if (!Widen(line, wide)) {
     // Only a hand-edited data file gets such bytes into a command.
-    std::cerr << "命令行不是有效的 UTF-8 文本，无法执行：" << line << '\n';
+    Write_err("命令行不是有效的 UTF-8 文本，无法执行：" + line + "\n");
     return -1;
   }
   return Run_interpreter(Interpreter_line(wide));

@@ -16,6 +16,9 @@ std::string Narrow(std::wstring_view wide);
 // turns them into U+FFFD instead.
 bool Widen(const std::string& utf8, std::wstring& wide, bool lossy = false);
 
+// Writes `bytes` to standard error as Write_out does to standard output.
+void Write_err(std::string_view bytes);
+
 // The standard handle `which` when it is a console, else nullptr.
 HANDLE Console(DWORD which);
 
