@@ -10,6 +10,7 @@
 
 #include "platform/common.h"
 #include "platform/platform.h"
+#include "platform/posix.h"
 
 namespace {
 
@@ -21,11 +22,14 @@ void Wait_ready(int fd, short events) {
 }
 
 // Whether a read that gave nothing only found no input yet: someone left
-// standard input non-blocking. Then wait for input; it has not ended.
+// standard input non-blocking (then wait for input), or a program left the
+// terminal's foreground to a group of its own (then take it back).
 bool Input_goes_on() {
-  if (!std::ferror(stdin) || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+  if (!std::ferror(stdin)) return false;
+  const bool again = errno == EAGAIN || errno == EWOULDBLOCK;
+  if (!again && (errno != EIO || !Take_terminal_back())) return false;
   std::clearerr(stdin);
-  Wait_ready(STDIN_FILENO, POLLIN);
+  if (again) Wait_ready(STDIN_FILENO, POLLIN);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/platform.h"
+#include "platform/posix.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ int Read_byte(int wait_ms) {
     unsigned char c = 0;
     const ssize_t n = read(STDIN_FILENO, &c, 1);
     if (n == 1) return c;
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EINTR || (errno == EIO && Take_terminal_back()))) continue;
     if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
     pollfd p{STDIN_FILENO, POLLIN, 0};
     int ready;

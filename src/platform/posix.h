@@ -81,6 +81,13 @@ struct Kept_terminal {
   struct sigaction on_quit {};
 };
 
+// After a read of the terminal failed with EIO: when the terminal is still
+// ours and another group holds its foreground (one that a program left
+// there, orphaning ours), takes the foreground back and returns true, so
+// that the read can go on. False for a hung-up terminal, or when the
+// foreground is ours already: then the input has ended.
+bool Take_terminal_back();
+
 // Around_child's two halves: Keep_terminal ignores SIGINT and SIGQUIT and
 // tells what it found; Give_back puts it all back.
 Kept_terminal Keep_terminal();

@@ -142,6 +142,13 @@ Kept_terminal Keep_terminal() {
   return kept;
 }
 
+bool Take_terminal_back() {
+  const pid_t now = tcgetpgrp(STDIN_FILENO);
+  if (now <= 0 || now == getpgrp()) return false;
+  const auto ttou = Set_action(SIGTTOU, SIG_IGN);
+  return tcsetpgrp(STDIN_FILENO, getpgrp()) == 0;
+}
+
 void Give_back(const Kept_terminal& kept) {
   if (kept.is_terminal) {
     // A child that took the terminal's foreground for a group of its own (a
