@@ -8,47 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "child.h"
-#include "temp_dir.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string root;  // this run's own, so that runs side by side keep apart
-
-void Remove_root_if_empty() { rmdir(root.c_str()); }
-
-}  // namespace
-
-std::string Make_test_dir() {
-  if (root.empty()) {
-    root = Make_temp_dir("tavrel-e2e").string();
-    // Some tests run the program as another user, who must reach its folder.
-    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec);
-    std::atexit(Remove_root_if_empty);
-  }
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name)
-    if (c == '/') c = '_';
-  const fs::path dir = fs::path(root) / name;
-  fs::create_directories(dir);
-  return dir.string();
-}
-
-Scoped<std::function<void()>> Removing(const std::string& dir) {
-  return Scoped{std::function<void()>([dir] {
-    std::error_code ec;
-    if (!::testing::Test::HasFailure()) fs::remove_all(dir, ec);
-  })};
-}
 
 Outcome Run_program(const Launch& launch) {
   // Beside the working directory, so that the program's files stand alone.

@@ -3,7 +3,6 @@
 
 #include <sys/types.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,12 +38,3 @@ struct Launch {
 // Runs the program and waits for it. One that outlives its deadline is
 // killed with its process group, and the test fails with what it printed.
 Outcome Run_program(const Launch& launch);
-
-// A fresh, empty directory for one test, named after it, in a temporary
-// folder of this process's own (removed at exit when the tests left it
-// empty). Tests leave their directory behind only when they fail.
-std::string Make_test_dir();
-
-// Removes `dir` when the scope ends, unless the test has failed by then:
-// on every way out, an early ASSERT or a skip included.
-Scoped<std::function<void()>> Removing(const std::string& dir);

@@ -7,14 +7,14 @@
 
 namespace {
 
-// A working directory holding a.cpp and a data file; the input runs it.
-Launch Prepared(const std::string& data) {
+// A working directory in `root` holding a.cpp and a data file; the input
+// runs it.
+Launch Prepared(const fs::path& root, const std::string& data) {
   Launch launch;
   launch.argv = {TAVREL_UNPACED};
-  const std::string root = Make_test_dir();
   // A shell between Tavrel and the program would trip over this name, and
   // tmux would run or expand its formats.
-  launch.dir = root + "/my work;$(x) #H #(touch pwned)";
+  launch.dir = (root / "my work;$(x) #H #(touch pwned)").string();
   fs::create_directory(launch.dir);
   Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
   Write_file(fs::path(launch.dir) / DATA, With_doubles(data, LINUX));
@@ -22,11 +22,12 @@ Launch Prepared(const std::string& data) {
   return launch;
 }
 
-TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
+using NewWindow = In_temp_dir;
+
+TEST_F(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
   NEED_TOOL(TAVREL_TMUX, "tmux (Debian: tmux)");
   NEED_TOOL(TAVREL_SLEEP, "sleep (Debian: coreutils)");
-  Launch launch = Prepared(CC_DATA);
-  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
+  Launch launch = Prepared(dir_, CC_DATA);
   // A server of this test's own: no other tmux is touched.
   const std::string server_name = "tavrel-e2e-" + std::to_string(getpid());
   const auto tool = [&](const std::vector<std::string>& args) {
@@ -57,10 +58,9 @@ TEST(NewWindow, InsideTmuxOpensAWindowInTheWorkingDirectory) {
 
 // A tmux that refuses the window (no server at that socket) has opened
 // nothing: the program runs in this console.
-TEST(NewWindow, RefusedByTmuxRunsInThisConsole) {
+TEST_F(NewWindow, RefusedByTmuxRunsInThisConsole) {
   NEED_TOOL(TAVREL_TMUX, "tmux (Debian: tmux)");
-  Launch launch = Prepared(CC_DATA);
-  const auto removing = Removing(fs::path(launch.dir).parent_path().string());
+  Launch launch = Prepared(dir_, CC_DATA);
   launch.env = {"TMUX=" + fs::path(launch.dir).parent_path().string() + "/no-server,1,0"};
   const Outcome o = Run_program(launch);
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + DIRECT + STARTED + MENU + BYE);
@@ -104,7 +104,7 @@ const Display DISPLAYS[] = {
 
 void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
 
-class NewWindowWithDisplay : public ::testing::TestWithParam<Display> {};
+using NewWindowWithDisplay = Row<Display>;
 
 TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   const Display& d = GetParam();
@@ -112,9 +112,8 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
                                       {TAVREL_SEQ, "seq (Debian: coreutils)"},
                                       {TAVREL_SLEEP, "sleep (Debian: coreutils)"}})
     NEED_TOOL(tool, package);
-  Launch launch = Prepared("{CC}\r\n{PAUSER}\r\n-O2 -Wall");
-  const std::string root = fs::path(launch.dir).parent_path().string();
-  const auto removing = Removing(root);
+  Launch launch = Prepared(dir_, "{CC}\r\n{PAUSER}\r\n-O2 -Wall");
+  const std::string root = dir_.string();
   // A pauser that may be run but not read: nobody but root could watch it.
   const std::string pauser = root + "/pauser";
   fs::copy_file(With_doubles("{PAUSER}", LINUX), pauser);
@@ -156,8 +155,6 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, NewWindowWithDisplay, ::testing::ValuesIn(DISPLAYS),
-                         [](const ::testing::TestParamInfo<Display>& info) {
-                           return std::string(info.param.name);
-                         });
+                         Named<Display>);
 
 }  // namespace

@@ -103,7 +103,7 @@ const Paused PAUSED[] = {
 
 void PrintTo(const Paused& p, std::ostream* os) { *os << p.name; }
 
-class Pauser : public ::testing::TestWithParam<std::tuple<Paused, Target>> {};
+using Pauser = Row<std::tuple<Paused, Target>>;
 
 TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   const auto& [c, target] = GetParam();
@@ -111,8 +111,7 @@ TEST_P(Pauser, RunsTheProgramAndTellsHowItEnded) {
   Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
   for (const std::string& a : c.args) launch.argv.push_back(With_doubles(a, target));
   launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
-  const std::string root = Make_test_dir();
-  const auto removing = Removing(root);
+  const std::string root = dir_.string();
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
   if (!c.text_file.empty()) Write_file(fs::path(launch.dir) / c.text_file, "not a program\n");

@@ -67,9 +67,17 @@ std::string Without_figures(const std::string& s) {
                             "峰值内存：M MiB");
 }
 
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 std::string Wait_for_log(const fs::path& log, std::size_t size) {
-  for (int i = 0; i < 100 && Read_file(log).size() < size; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Eventually([&] { return Read_file(log).size() >= size; });
   return Read_file(log);
 }
 

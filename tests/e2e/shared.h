@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +50,11 @@ inline const std::string CC_LOG =
 
 void Replace_all(std::string& s, const std::string& from, const std::string& to);
 
+// Asks `condition` every 10 ms until it holds, for at most `limit`: whether
+// it held.
+bool Eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds limit = std::chrono::seconds(10));
+
 // A transcript as `target` shows it: Wine's cmd has its own pause prompt
 // (unless `cmd_pause` is false: the pauses are ours, not the interpreter's)
 // and the C runtime's text mode ends every line in CR LF. What a program
@@ -69,6 +76,17 @@ std::string Without_figures(const std::string& s);
 // A program started in a new window under Wine runs on after Tavrel: its
 // record is waited for, up to 10 s, until it holds `size` bytes.
 std::string Wait_for_log(const std::filesystem::path& log, std::size_t size);
+
+// A row of `Case` in a fresh folder of its own (dir_, the working
+// directory), removed afterwards unless the row failed.
+template <class Case>
+class Row : public In_temp_dir, public ::testing::WithParamInterface<Case> {};
+
+// A table's row name: the case's own.
+template <class Case>
+std::string Named(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.name;
+}
 
 // Runs the Linux program (inheriting an ignored SIGCHLD), or the Windows one
 // under Wine in the run's prefix.

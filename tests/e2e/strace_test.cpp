@@ -63,28 +63,23 @@ const Fault FAULTS[] = {
     {"DataFileWillNotOpen", OPEN_DATA, "error=EACCES", "2\n1\n", "当前编译器路径：<空>", 0},
     // A kernel without close_range, and a descriptor above 1023 that Tavrel
     // inherited: it reaches neither the compiler nor the program.
-    {"NoCloseRange",
-     EVERY_CLOSE_RANGE,
-     "error=ENOSYS",
-     "1\na.cpp\n1\n3\n",
-     STARTED,
-     0,
-     false,
-     "",
-     false,
-     {},
-     CC_LOG + "program\nfds 0 1 2\n"},
+    {.name = "NoCloseRange",
+     .step = EVERY_CLOSE_RANGE,
+     .inject = "error=ENOSYS",
+     .input = "1\na.cpp\n1\n3\n",
+     .shows = STARTED,
+     .status = 0,
+     .log = CC_LOG + "program\nfds 0 1 2\n"},
 };
 
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
-class Injected : public ::testing::TestWithParam<Fault> {};
+using Injected = Row<Fault>;
 
 TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   const Fault& f = GetParam();
   NEED(*TAVREL_STRACE != '\0', "strace (Debian: strace) is not installed", true);
-  const std::string root = Make_test_dir();
-  const auto removing = Removing(root);
+  const std::string root = dir_.string();
   Launch launch;
   launch.dir = root + "/cwd";
   launch.input = f.input;
@@ -154,9 +149,6 @@ TEST_P(Injected, LeavesTheDataFileWholeAndTellsTheFailure) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Strace, Injected, ::testing::ValuesIn(FAULTS),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Strace, Injected, ::testing::ValuesIn(FAULTS), Named<Fault>);
 
 }  // namespace

@@ -117,129 +117,153 @@ std::pair<pid_t, int> Start_on_terminal(const Launch& launch, bool raw) {
 bool Taken(int fd) {
   const int tty = open(ptsname(fd), O_RDWR | O_NOCTTY | O_CLOEXEC);
   int queued = 1;
-  for (int i = 0; tty >= 0 && i < 2000 && ioctl(tty, FIONREAD, &queued) == 0 && queued > 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const bool taken =
+      tty >= 0 && Eventually([&] { return ioctl(tty, FIONREAD, &queued) == 0 && queued == 0; });
   if (tty >= 0) close(tty);
-  return queued == 0;
-}
-
-// On every way out of a test: the child's session ended and reaped unless
-// the test has reaped it, and the terminal closed.
-auto Ending(pid_t pid, int fd) {
-  return Scoped{[pid, fd] {
-    if (waitpid(pid, nullptr, WNOHANG) == 0) {
-      kill(-pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-    close(fd);
-  }};
+  return taken;
 }
 
 // The main menu as it ends on the screen: what the rows wait for.
 const std::string MENU_SHOWN = MENU.substr(MENU.rfind("3. "));
 
-class Terminal : public ::testing::TestWithParam<Target> {};
+// A row's own folder and the terminal it starts its programs on: the
+// session ended and the terminal closed on every way out.
+class Terminal : public Row<Target> {
+ protected:
+  // Starts `launch` in the folder on a new terminal (see Start_on_terminal),
+  // after ending one started before; false when there is no terminal.
+  bool Start(Launch& launch, bool raw = false) {
+    End();
+    launch.dir = dir_.string();
+    std::tie(pid_, fd_) = Start_on_terminal(launch, raw);
+    out_ = {};
+    return pid_ >= 0;
+  }
+  // Read_until on this terminal; a failure shows the text so far.
+  ::testing::AssertionResult Until(const std::string& needle, std::size_t from = 0,
+                                   std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    if (Read_until(fd_, out_, needle, from, limit)) return ::testing::AssertionSuccess() << Text();
+    return ::testing::AssertionFailure() << Text().substr(std::min(from, Text().size()));
+  }
+  bool Type(std::string_view keys) {
+    return write(fd_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
+  }
+  std::string Text() const { return Plain(out_.text); }
+  // Whether the session's first process has ended, within `limit`.
+  bool Ended(int& status, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return Eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+  }
+  void End() {
+    if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) {
+      kill(-pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (fd_ >= 0) close(fd_);
+    pid_ = fd_ = -1;
+  }
+  void TearDown() override {
+    End();
+    In_temp_dir::TearDown();
+  }
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  Terminal_output out_;
+};
 
 TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
   const Target target = GetParam();
   if (target == WINE) NEED_WINE();
   // The real programs: this row measures the pace.
   Launch launch = Starting(target, TAVREL_BIN, TAVREL_EXE);
-  const auto removing = Removing(launch.dir = Make_test_dir());
-  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
-  Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, target));
+  Write_file(SOURCE.first, SOURCE.second);
+  Write_file(DATA, With_doubles(CC_DATA, target));
   // The program spoils the terminal, then sends Ctrl+C's signal (Linux).
   launch.env.push_back("FAKE_TERMINAL=1");
   launch.nonblocking = target == LINUX;  // left so by an earlier program
-  const auto [pid, fd] = Start_on_terminal(launch, target == WINE);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << out.text;
-  EXPECT_NE(out.text.find("\x1b]0;Tavrel\a"), std::string::npos);
-  EXPECT_NE(out.text.find(target == LINUX ? "\x1b[H\x1b[2J\x1b[3J" : "\x1b[H"), std::string::npos);
+  ASSERT_TRUE(Start(launch, target == WINE));
+  ASSERT_TRUE(Until(MENU_SHOWN));
+  EXPECT_NE(out_.text.find("\x1b]0;Tavrel\a"), std::string::npos);
+  EXPECT_NE(out_.text.find(target == LINUX ? "\x1b[H\x1b[2J\x1b[3J" : "\x1b[H"), std::string::npos);
   // The settings page's items come one by one, 1 ms a byte at least: the
   // last (回) of their 112 bytes 111 ms after the key at the earliest. (From
   // the key, not from the first item's arrival, which a loaded console can
   // hold back.) Shown as they come, not all at the end: the first byte has
   // arrived half that time before the last. A reader held back longer than
   // that fails this, which the pace alone cannot.
-  const std::size_t menu = out.text.size();
+  const std::size_t menu = out_.text.size();
   const auto asked = std::chrono::steady_clock::now();
-  ASSERT_EQ(write(fd, "2\r", 2), 2);
-  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n")) << Plain(out.text);
-  const std::size_t first = out.text.find("修", menu), last = out.text.find("回", first) + 3;
-  EXPECT_GE(Arrived(out, last) - asked, std::chrono::milliseconds(111));
-  EXPECT_GE(Arrived(out, last) - Arrived(out, first + 1), std::chrono::milliseconds(55))
+  ASSERT_TRUE(Type("2\r"));
+  ASSERT_TRUE(Until("5. 返回\n\n"));
+  const std::size_t first = out_.text.find("修", menu), last = out_.text.find("回", first) + 3;
+  EXPECT_GE(Arrived(out_, last) - asked, std::chrono::milliseconds(111));
+  EXPECT_GE(Arrived(out_, last) - Arrived(out_, first + 1), std::chrono::milliseconds(55))
       << "not shown character by character";
 
   // The information page's pause holds until a key comes.
-  ASSERT_EQ(write(fd, "4\r", 2), 2);
+  ASSERT_TRUE(Type("4\r"));
   const std::string prompt = target == LINUX ? PAUSE.substr(0, PAUSE.size() - 1) : "continue...";
-  ASSERT_TRUE(Read_until(fd, out, prompt));
-  std::size_t paused = Plain(out.text).size();
+  ASSERT_TRUE(Until(prompt));
+  std::size_t paused = Text().size();
   // A time, since nothing shows that it waits: a program that went on
   // after more than 300 ms (or on a machine too loaded to show it) passes.
-  EXPECT_FALSE(Read_until(fd, out, "1. 修改", paused, std::chrono::milliseconds(300)))
+  EXPECT_FALSE(Until("1. 修改", paused, std::chrono::milliseconds(300)))
       << "went on past the pause without a key";
 
   // One key, Delete (ESC [ 3 ~; Wine's cmd takes it for several): what
   // follows it is the settings menu's next answer.
   const std::string key = target == LINUX ? "\x1b[3~" : "x";
-  ASSERT_EQ(write(fd, (key + "5\r").data(), key.size() + 2), static_cast<ssize_t>(key.size() + 2));
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN, paused)) << Plain(out.text).substr(paused);
-  paused = Plain(out.text).size();
+  ASSERT_TRUE(Type(key + "5\r"));
+  ASSERT_TRUE(Until(MENU_SHOWN, paused));
+  paused = Text().size();
 
   if (target == LINUX) {
     // A program in this terminal that leaves it raw and non-blocking, and
     // Ctrl+C meant for it: Tavrel lives on, and its terminal is as it was.
-    ASSERT_EQ(write(fd, "1\r", 2), 2);
-    ASSERT_TRUE(Read_until(fd, out, ASK, paused));
-    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK), std::string::npos);
-    ASSERT_EQ(write(fd, "a.cpp\r1\r", 8), 8);
-    ASSERT_TRUE(Read_until(fd, out, STARTED.substr(0, STARTED.size() - 1), paused));
-    EXPECT_EQ(Read_file(fs::path(launch.dir) / "fake.log"),
-              With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
+    ASSERT_TRUE(Type("1\r"));
+    ASSERT_TRUE(Until(ASK, paused));
+    EXPECT_NE(out_.text.find("\x1b[H\x1b[2J\x1b[3J" + ASK), std::string::npos);
+    ASSERT_TRUE(Type("a.cpp\r1\r"));
+    ASSERT_TRUE(Until(STARTED.substr(0, STARTED.size() - 1), paused));
+    EXPECT_EQ(Read_file("fake.log"), With_doubles(CC_LOG, LINUX) + "program\nterminal spoilt\n");
     termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    ASSERT_EQ(tcgetattr(fd_, &t), 0);
     EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
-    paused = Plain(out.text).size();
-    ASSERT_EQ(write(fd, "x", 1), 1);
-    ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN, paused));
+    paused = Text().size();
+    ASSERT_TRUE(Type("x"));
+    ASSERT_TRUE(Until(MENU_SHOWN, paused));
     // A time, as at the pause above: a late farewell passes.
-    EXPECT_FALSE(Read_until(fd, out, BYE, paused, std::chrono::milliseconds(300)))
-        << "left without being asked";
-    paused = Plain(out.text).size();
+    EXPECT_FALSE(Until(BYE, paused, std::chrono::milliseconds(300))) << "left without being asked";
+    paused = Text().size();
   }
 
   // A Chinese path typed into an editor is stored as its UTF-8 bytes.
-  ASSERT_EQ(write(fd, "2\r1\r", 4), 4);
-  ASSERT_TRUE(Read_until(fd, out, "请输入新编译器路径：", paused));
+  ASSERT_TRUE(Type("2\r1\r"));
+  ASSERT_TRUE(Until("请输入新编译器路径：", paused));
   const std::string typed = "C:\\编译器\\g++.exe\r";
-  ASSERT_EQ(write(fd, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  ASSERT_TRUE(Read_until(fd, out, "设置成功！", paused));
-  ASSERT_TRUE(Read_until(fd, out, prompt, paused));
-  ASSERT_EQ(write(fd, "x", 1), 1);
-  ASSERT_TRUE(Read_until(fd, out, "5. 返回\n\n", Plain(out.text).find("设置成功！", paused)));
-  paused = Plain(out.text).size();
-  ASSERT_EQ(write(fd, "5\r", 2), 2);
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN, paused));
+  ASSERT_TRUE(Type(typed));
+  ASSERT_TRUE(Until("设置成功！", paused));
+  ASSERT_TRUE(Until(prompt, paused));
+  ASSERT_TRUE(Type("x"));
+  ASSERT_TRUE(Until("5. 返回\n\n", Text().find("设置成功！", paused)));
+  paused = Text().size();
+  ASSERT_TRUE(Type("5\r"));
+  ASSERT_TRUE(Until(MENU_SHOWN, paused));
   const auto leaving = std::chrono::steady_clock::now();
-  ASSERT_EQ(write(fd, "3\r", 2), 2);
-  EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1), paused));
+  ASSERT_TRUE(Type("3\r"));
+  EXPECT_TRUE(Until(BYE.substr(0, BYE.size() - 1), paused));
   int status = -1;
-  waitpid(pid, &status, 0);
+  waitpid(pid_, &status, 0);
   // The farewell's wait, as the real program keeps it.
   EXPECT_GE(std::chrono::steady_clock::now() - leaving, std::chrono::milliseconds(2500));
   if (target == LINUX) {
-    EXPECT_NE(out.text.find("\x1b[H\x1b[2J\x1b[3J" + BYE.substr(0, BYE.size() - 1)),
+    EXPECT_NE(out_.text.find("\x1b[H\x1b[2J\x1b[3J" + BYE.substr(0, BYE.size() - 1)),
               std::string::npos);
     termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    ASSERT_EQ(tcgetattr(fd_, &t), 0);
     EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_oflag & OPOST));
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), "C:\\编译器\\g++.exe\r\n\r\n-O2 -Wall");
+  EXPECT_EQ(Read_file(DATA), "C:\\编译器\\g++.exe\r\n\r\n-O2 -Wall");
 }
 
 TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
@@ -247,44 +271,37 @@ TEST_P(Terminal, PauserShowsTheSummaryAndWaitsForOneKey) {
   if (target == WINE) NEED_WINE();
   Launch launch = Starting(target, TAVREL_PAUSER, TAVREL_WIN_PAUSER);
   launch.argv.push_back(With_doubles("{PROGRAM}", target));
-  const auto removing = Removing(launch.dir = Make_test_dir());
   launch.env.insert(launch.env.end(), {"FAKE_SAY=ready", "FAKE_SLEEP_MS=1500"});
   // On Linux the program takes the terminal's foreground, as a shell does,
   // and leaves a child there: the pauser, the session's leader, takes it back.
   if (target == LINUX)
     launch.env.insert(launch.env.end(),
                       {"FAKE_FOREGROUND=1", "FAKE_DETACH=1", "FAKE_SLEEP_MS=300"});
-  const auto [pid, fd] = Start_on_terminal(launch, false);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, "ready"));
+  ASSERT_TRUE(Start(launch));
+  ASSERT_TRUE(Until("ready"));
   // Keys typed while the program runs are dropped (Linux: a terminal drops
   // them, where Wine's console hands them to the next read). Under Wine,
   // then Ctrl+C: the program's, not ours. (A terminal's Ctrl+C would drop
   // the typed keys itself.) Ctrl+C waits until Wine's console has taken
   // the keys off the terminal: one right behind them was seen to leave the
   // pauser without its summary.
-  ASSERT_EQ(write(fd, "abc\r", 4), 4);
+  ASSERT_TRUE(Type("abc\r"));
   if (target == WINE) {
-    ASSERT_TRUE(Taken(fd)) << "the console did not read the keys";
-    ASSERT_EQ(write(fd, "\x03", 1), 1);
+    ASSERT_TRUE(Taken(fd_)) << "the console did not read the keys";
+    ASSERT_TRUE(Type("\x03"));
   }
-  ASSERT_TRUE(Read_until(fd, out, "峰值内存：")) << Plain(out.text);
+  ASSERT_TRUE(Until("峰值内存："));
   const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
-  ASSERT_TRUE(Read_until(fd, out, prompt));
+  ASSERT_TRUE(Until(prompt));
   if (target == LINUX) {
     // From the prompt itself: the read that brought it may hold more.
-    const std::size_t paused = Plain(out.text).rfind(prompt) + prompt.size();
+    const std::size_t paused = Text().rfind(prompt) + prompt.size();
     // A time: a pauser that left after more than 300 ms would pass.
-    EXPECT_FALSE(Read_until(fd, out, "\n", paused, std::chrono::milliseconds(300)))
-        << "did not wait for a key";
+    EXPECT_FALSE(Until("\n", paused, std::chrono::milliseconds(300))) << "did not wait for a key";
   }
-  ASSERT_EQ(write(fd, "x", 1), 1);
+  ASSERT_TRUE(Type("x"));
   int status = -1;
-  for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_TRUE(Ended(status) && WIFEXITED(status)) << status;
 }
 
 // A Ctrl+C of the program's that reaches the pauser just after the program's
@@ -294,16 +311,12 @@ TEST_P(Terminal, PauserOutlivesALateCtrlC) {
   NEED_WINE();
   Launch launch = Starting(WINE, "", TAVREL_WIN_PAUSER);
   launch.argv.push_back(With_doubles("{PROGRAM}", WINE));
-  const auto removing = Removing(launch.dir = Make_test_dir());
   launch.env.push_back("FAKE_LATE_CTRL_C=100");
-  const auto [pid, fd] = Start_on_terminal(launch, false);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+  ASSERT_TRUE(Start(launch));
+  ASSERT_TRUE(Until(PAUSE.substr(0, PAUSE.size() - 1)));
   // A time: a pauser that ended later than this would pass.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "ended by the late Ctrl+C";
+  EXPECT_EQ(waitpid(pid_, nullptr, WNOHANG), 0) << "ended by the late Ctrl+C";
 }
 
 // The terminal's settings as `stty -g` would tell them.
@@ -328,42 +341,35 @@ TEST_P(Terminal, PauseGivesTheTerminalBackAtASignal) {
     Launch launch;
     launch.argv = {TAVREL_SH, "-c", "set -m; \"$0\"; read x; fg", TAVREL_UNPACED};
     launch.env = {term};
-    const auto removing = Removing(launch.dir = Make_test_dir());
-    const auto [pid, fd] = Start_on_terminal(launch, false);
-    ASSERT_GE(pid, 0);
-    const auto ending = Ending(pid, fd);
+    ASSERT_TRUE(Start(launch));
     int status = -1;
     // Tavrel too, in a group of its own under job control.
-    const auto tavrel = Scoped{[fd, &status] {
-      const pid_t group = tcgetpgrp(fd);
+    const auto tavrel = Scoped{[this, &status] {
+      const pid_t group = tcgetpgrp(fd_);
       if (status == -1 && group > 0) kill(-group, SIGKILL);
     }};
-    Terminal_output out;
-    ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
-    const std::string before = Settings(fd);
-    const auto settle = [&](bool as_before) {  // up to 5 s
-      for (int i = 0; i < 500 && (Settings(fd) == before) != as_before; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(Until(MENU_SHOWN));
+    const std::string before = Settings(fd_);
+    const auto settle = [&](bool as_before) {
+      Eventually([&] { return (Settings(fd_) == before) == as_before; }, std::chrono::seconds(5));
     };
-    ASSERT_EQ(write(fd, "2\r4\r", 4), 4);
-    ASSERT_TRUE(Read_until(fd, out, PAUSE.substr(0, PAUSE.size() - 1))) << Plain(out.text);
+    ASSERT_TRUE(Type("2\r4\r"));
+    ASSERT_TRUE(Until(PAUSE.substr(0, PAUSE.size() - 1)));
     settle(false);  // the pause reads in raw mode
-    ASSERT_EQ(write(fd, key.data(), 1), 1);
+    ASSERT_TRUE(Type(key.substr(0, 1)));
     settle(true);
-    EXPECT_EQ(Settings(fd), before) << "the terminal after the key " << int(key[0]);
-    ASSERT_EQ(write(fd, "\r", 1), 1);
+    EXPECT_EQ(Settings(fd_), before) << "the terminal after the key " << int(key[0]);
+    ASSERT_TRUE(Type("\r"));
     if (key == "\x1a") {
       settle(false);
-      const std::size_t paused = Plain(out.text).size();
-      ASSERT_EQ(write(fd, "x", 1), 1);
-      EXPECT_TRUE(Read_until(fd, out, "5. 返回\n\n", paused)) << "the key needed Enter after fg";
-      ASSERT_EQ(write(fd, "5\r3\r", 4), 4);
-      EXPECT_TRUE(Read_until(fd, out, BYE.substr(0, BYE.size() - 1), paused));
+      const std::size_t paused = Text().size();
+      ASSERT_TRUE(Type("x"));
+      EXPECT_TRUE(Until("5. 返回\n\n", paused)) << "the key needed Enter after fg";
+      ASSERT_TRUE(Type("5\r3\r"));
+      EXPECT_TRUE(Until(BYE.substr(0, BYE.size() - 1), paused));
     }
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_NE(status, -1) << "still running after the key " << int(key[0]);
-    EXPECT_EQ(out.text.find('\x1b') == std::string::npos, term != "TERM=xterm") << term;
+    EXPECT_TRUE(Ended(status)) << "still running after the key " << int(key[0]);
+    EXPECT_EQ(out_.text.find('\x1b') == std::string::npos, term != "TERM=xterm") << term;
   }
 }
 
@@ -375,35 +381,29 @@ TEST_P(Terminal, BackgroundCompileLeavesTheTerminalToTheForegroundJob) {
   Launch launch;
   launch.argv = {TAVREL_SH, "-c", "set -m; \"$0\"; bg; cat", TAVREL_UNPACED};
   launch.env = {"FAKE_COMPILE_MS=1000"};
-  const auto removing = Removing(launch.dir = Make_test_dir());
-  Write_file(fs::path(launch.dir) / SOURCE.first, SOURCE.second);
-  Write_file(fs::path(launch.dir) / DATA, With_doubles(CC_DATA, LINUX));
-  const auto [pid, fd] = Start_on_terminal(launch, false);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
-  const pid_t tavrel = tcgetpgrp(fd);  // a job of its own, as the cat will be
+  Write_file(SOURCE.first, SOURCE.second);
+  Write_file(DATA, With_doubles(CC_DATA, LINUX));
+  ASSERT_TRUE(Start(launch));
+  ASSERT_TRUE(Until(MENU_SHOWN));
+  const pid_t tavrel = tcgetpgrp(fd_);  // a job of its own, as the cat will be
   pid_t cat = tavrel;
   const auto jobs = Scoped{[&] {
     for (const pid_t job : {tavrel, cat})
-      if (job > 0 && job != pid) kill(-job, SIGKILL);
+      if (job > 0 && job != pid_) kill(-job, SIGKILL);
   }};
-  ASSERT_EQ(write(fd, "1\ra.cpp\r", 8), 8);
-  ASSERT_TRUE(Read_until(fd, out, COMPILING)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "\x1a", 1), 1);
-  for (int i = 0; i < 500 && (cat == tavrel || cat == pid); ++i, cat = tcgetpgrp(fd))
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(Type("1\ra.cpp\r"));
+  ASSERT_TRUE(Until(COMPILING));
+  ASSERT_TRUE(Type("\x1a"));
+  Eventually([&] { return (cat = tcgetpgrp(fd_)) != tavrel && cat != pid_; });
   const auto state = [tavrel] {  // as /proc tells it: R, S, T (stopped)...
     const std::string stat = Read_file("/proc/" + std::to_string(tavrel) + "/stat");
     return stat.substr(std::min(stat.rfind(") ") + 2, stat.size()), 1);
   };
-  for (int i = 0; i < 500 && state() != "T"; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(state(), "T") << "the compile's end did not wait for the terminal";
-  EXPECT_EQ(tcgetpgrp(fd), cat) << "the job in the foreground lost the terminal";
-  ASSERT_EQ(write(fd, "hello\r", 6), 6);
-  EXPECT_TRUE(Read_until(fd, out, "hello\nhello\n")) << Plain(out.text);
+  EXPECT_TRUE(Eventually([&] { return state() == "T"; }))
+      << "the compile's end did not wait for the terminal";
+  EXPECT_EQ(tcgetpgrp(fd_), cat) << "the job in the foreground lost the terminal";
+  ASSERT_TRUE(Type("hello\r"));
+  EXPECT_TRUE(Until("hello\nhello\n"));
 }
 
 // The "code pages IN OUT" lines the fake program printed, in order.
@@ -428,25 +428,21 @@ TEST_P(Terminal, LeavesTheCodePagesAsTheyWere) {
                                 " & set TAVREL_OUTPUT_CP=936& " + Windows_path(TAVREL_WIN_PAUSER) +
                                 " " + probe + " & " + Windows_path(TAVREL_EXE) + " & " + probe});
   launch.env.push_back("FAKE_CODE_PAGES=1");
-  const auto removing = Removing(launch.dir = Make_test_dir());
-  const auto [pid, fd] = Start_on_terminal(launch, true);
-  ASSERT_GE(pid, 0);
-  const auto ending = Ending(pid, fd);
-  Terminal_output out;
+  ASSERT_TRUE(Start(launch, true));
   const std::string prompt = PAUSE.substr(0, PAUSE.size() - 1);
-  ASSERT_TRUE(Read_until(fd, out, prompt)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "x", 1), 1);
-  ASSERT_TRUE(Read_until(fd, out, prompt, Plain(out.text).rfind(prompt) + 1)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "x", 1), 1);
-  ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
-  ASSERT_EQ(write(fd, "3\r", 2), 2);
-  const std::size_t left = Plain(out.text).size();
-  ASSERT_TRUE(Read_until(fd, out, "code pages", left)) << Plain(out.text);
-  ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", left)));
+  ASSERT_TRUE(Until(prompt));
+  ASSERT_TRUE(Type("x"));
+  ASSERT_TRUE(Until(prompt, Text().rfind(prompt) + 1));
+  ASSERT_TRUE(Type("x"));
+  ASSERT_TRUE(Until(MENU_SHOWN));
+  ASSERT_TRUE(Type("3\r"));
+  const std::size_t left = Text().size();
+  ASSERT_TRUE(Until("code pages", left));
+  ASSERT_TRUE(Until("\n", Text().find("code pages", left)));
   int status = -1;
-  waitpid(pid, &status, 0);
-  const std::vector<std::string> seen = Code_pages(Plain(out.text));
-  ASSERT_EQ(seen.size(), 4u) << Plain(out.text);
+  waitpid(pid_, &status, 0);
+  const std::vector<std::string> seen = Code_pages(Text());
+  ASSERT_EQ(seen.size(), 4u) << Text();
   EXPECT_EQ(seen[1], seen[0]) << "through the pauser";
   EXPECT_EQ(seen[2], seen[0].substr(0, seen[0].rfind(' ')) + " 936") << "named to the pauser";
   EXPECT_EQ(seen[3], seen[0]) << "after Tavrel";
@@ -463,40 +459,34 @@ TEST_P(Terminal, CtrlCGivesTheCodePagesBackAndLeavesNoTemporaryFile) {
     launch.env.insert(launch.env.end(),
                       {"FAKE_CODE_PAGES=1", "FAKE_RUN=" + Windows_path(TAVREL_EXE)});
     if (saving) launch.env.push_back("FAKE_HOLD=tavrel_data.qv");
-    const auto removing = Removing(launch.dir = Make_test_dir());
     const std::string old = saving ? "old\r\n\r\n" : "";
-    if (saving) Write_file(fs::path(launch.dir) / DATA, old);
-    const auto [pid, fd] = Start_on_terminal(launch, false);
-    ASSERT_GE(pid, 0);
-    const auto ending = Ending(pid, fd);
+    if (saving) Write_file(DATA, old);
+    ASSERT_TRUE(Start(launch));
     // Keys as typed (Enter as CR), and Ctrl+C still the terminal's signal.
     termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    ASSERT_EQ(tcgetattr(fd_, &t), 0);
     t.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
     t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
-    Terminal_output out;
-    ASSERT_TRUE(Read_until(fd, out, MENU_SHOWN)) << Plain(out.text);
+    ASSERT_EQ(tcsetattr(fd_, TCSANOW, &t), 0);
+    ASSERT_TRUE(Until(MENU_SHOWN));
     const auto temporary = [&launch] {
       for (const std::string& name : Names_besides(launch.dir, DATA))
         if (name.ends_with(".tmp")) return true;
       return false;
     };
     if (saving) {
-      ASSERT_EQ(write(fd, "3\r", 2), 2);
-      for (int i = 0; i < 500 && !temporary(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      ASSERT_TRUE(temporary()) << "the save made no temporary file: " << Plain(out.text);
+      ASSERT_TRUE(Type("3\r"));
+      ASSERT_TRUE(Eventually(temporary)) << "the save made no temporary file: " << Text();
     }
-    ASSERT_EQ(write(fd, "\x03", 1), 1);
-    const std::size_t menu = Plain(out.text).find(MENU_SHOWN);
-    ASSERT_TRUE(Read_until(fd, out, "code pages", menu)) << Plain(out.text);
-    ASSERT_TRUE(Read_until(fd, out, "\n", Plain(out.text).find("code pages", menu)));
-    const std::vector<std::string> seen = Code_pages(Plain(out.text));
-    ASSERT_EQ(seen.size(), 2u) << Plain(out.text);
+    ASSERT_TRUE(Type("\x03"));
+    const std::size_t menu = Text().find(MENU_SHOWN);
+    ASSERT_TRUE(Until("code pages", menu));
+    ASSERT_TRUE(Until("\n", Text().find("code pages", menu)));
+    const std::vector<std::string> seen = Code_pages(Text());
+    ASSERT_EQ(seen.size(), 2u) << Text();
     EXPECT_EQ(seen[1], seen[0]) << "after Ctrl+C, saving " << saving;
-    EXPECT_FALSE(temporary()) << Plain(out.text).substr(menu);
-    EXPECT_EQ(Read_file(fs::path(launch.dir) / DATA), old) << "saving " << saving;
+    EXPECT_FALSE(temporary()) << Text().substr(menu);
+    EXPECT_EQ(Read_file(DATA), old) << "saving " << saving;
   }
 }
 

@@ -226,7 +226,7 @@ std::string With_big_line(std::string s) {
   return s;
 }
 
-class Transcript : public ::testing::TestWithParam<std::tuple<Scenario, Target>> {};
+using Transcript = Row<std::tuple<Scenario, Target>>;
 
 TEST_P(Transcript, MatchesByteForByte) {
   const auto& [scenario, target] = GetParam();
@@ -236,8 +236,7 @@ TEST_P(Transcript, MatchesByteForByte) {
   // The farewell's wait is seen in what the unpaced build was asked to
   // sleep on Linux, in time under Wine.
   Launch launch = Starting(target, TAVREL_UNPACED, TAVREL_EXE);
-  const std::string root = Make_test_dir();
-  const auto removing = Removing(root);
+  const std::string root = dir_.string();
   launch.dir = root + "/cwd";
   fs::create_directory(launch.dir);
   const fs::path data = fs::path(launch.dir) / DATA;
@@ -277,20 +276,18 @@ TEST_P(Transcript, MatchesByteForByte) {
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
   }
-  // Before Removing, on every way out.
+  // Before the folder is removed, on every way out.
   const auto reopening = Scoped{[&launch] {
     std::error_code ec;
     fs::permissions(launch.dir, fs::perms::owner_all, fs::perm_options::add, ec);
   }};
-  // Wine serves \\<process folder>\<test folder> from its prefix's dosdevices/unc.
+  // Wine serves \\<test folder>\cwd from its prefix's dosdevices/unc.
   std::string unc;
   if (scenario.unc && target == WINE) {
-    const fs::path top = fs::path(root).parent_path();
-    const fs::path link = fs::path(TAVREL_WINEPREFIX) / "dosdevices/unc" / top.filename();
+    const fs::path link = fs::path(TAVREL_WINEPREFIX) / "dosdevices/unc" / dir_.filename();
     fs::create_directories(link.parent_path());
-    std::error_code ec;
-    fs::create_directory_symlink(top, link, ec);
-    unc = "\\\\" + top.filename().string() + "\\" + fs::path(root).filename().string() + "\\cwd";
+    fs::create_directory_symlink(dir_, link);
+    unc = "\\\\" + dir_.filename().string() + "\\cwd";
     launch.argv = {TAVREL_WINE, "cmd", "/c", "cd /d " + unc + " && " + Windows_path(TAVREL_EXE)};
   }
   launch.file_size_limit = scenario.file_size_limit;
