@@ -33,12 +33,13 @@ void Write_if_terminal(const std::string& bytes) {
 // Returns its exit code (128 + the signal that ended it), -1 when it could
 // not be waited for (said on standard error), nothing when it could not start.
 std::optional<int> Run_child(const std::vector<std::string>& args, bool own_console = true) {
-  const auto around = Around_child();
-  pid_t pid = 0;
-  if (Spawn(args, pid, own_console) != 0) return std::nullopt;
-  const int code = Wait_pid(pid);
-  if (code < 0) std::cerr << "无法得知程序如何结束：" << std::strerror(errno) << '\n';
-  return code;
+  return Around_child([&]() -> std::optional<int> {
+    pid_t pid = 0;
+    if (Spawn(args, pid, own_console) != 0) return std::nullopt;
+    const int code = Wait_pid(pid);
+    if (code < 0) std::cerr << "无法得知程序如何结束：" << std::strerror(errno) << '\n';
+    return code;
+  });
 }
 
 // A new folder of our own for the start step's mark, where nobody else can

@@ -88,18 +88,17 @@ Pauser_run Run_program(int argc, char** argv) {
   Pauser_run run;
   int status = 0;
   rusage usage{};
-  int rc = 0;
-  {
-    // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
-    // The summary and the pause need the terminal as it was, whatever the
-    // program left (raw mode, a non-blocking input).
-    const auto around = Around_child();
+  // Ctrl+C and Ctrl+\ are for the program; we stay to tell how it ended.
+  // The summary and the pause need the terminal as it was, whatever the
+  // program left (raw mode, a non-blocking input).
+  const int rc = Around_child([&] {
     const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    rc = Spawn(args, pid, true, !here);
-    if (rc == 0) run.waited = Retrying([&] { return wait4(pid, &status, 0, &usage); }) >= 0;
+    const int started = Spawn(args, pid, true, !here);
+    if (started == 0) run.waited = Retrying([&] { return wait4(pid, &status, 0, &usage); }) >= 0;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  }
+    return started;
+  });
 
   if (rc == ENOENT || rc == ENOTDIR || (rc == EACCES && !here && !On_path(program))) {
     run.failed = Not_found_line(program);

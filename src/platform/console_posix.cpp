@@ -17,8 +17,7 @@ namespace {
 // Waits until `fd` is ready for `events`, after a signal too.
 void Wait_ready(int fd, short events) {
   pollfd p{fd, events, 0};
-  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
-  }
+  Retrying([&] { return poll(&p, 1, -1); });
 }
 
 // Whether a read that gave nothing only found no input yet: someone left

@@ -27,10 +27,7 @@ int Read_byte(int wait_ms) {
     if (n < 0 && (errno == EINTR || (errno == EIO && Take_terminal_back()))) continue;
     if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
     pollfd p{STDIN_FILENO, POLLIN, 0};
-    int ready;
-    while ((ready = poll(&p, 1, wait_ms)) < 0 && errno == EINTR) {
-    }
-    if (ready <= 0) return -1;
+    if (Retrying([&] { return poll(&p, 1, wait_ms); }) <= 0) return -1;
   }
 }
 

@@ -71,14 +71,12 @@ int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console = t
 // ended it. -1 when it could not be waited for (then errno says why).
 int Wait_pid(pid_t pid);
 
-// What Around_child keeps of the terminal and the keyboard's signals.
+// What Around_child keeps of the terminal.
 struct Kept_terminal {
   termios attributes{};
   bool is_terminal = false;
   pid_t foreground = -1;
   int flags = -1;  // standard input's file flags, -1 when unknown
-  struct sigaction on_int {};
-  struct sigaction on_quit {};
 };
 
 // After a read of the terminal failed with EIO: when the terminal is still
@@ -88,21 +86,24 @@ struct Kept_terminal {
 // foreground is ours already: then the input has ended.
 bool Take_terminal_back();
 
-// Around_child's two halves: Keep_terminal ignores SIGINT and SIGQUIT and
-// tells what it found; Give_back puts it all back.
+// Around_child's two halves: Keep_terminal tells what it found; Give_back
+// puts it back.
 Kept_terminal Keep_terminal();
 void Give_back(const Kept_terminal& kept);
 
-// Around a child that runs in our terminal, until the scope ends: SIGINT
-// and SIGQUIT are ignored (as system() does: the keyboard's signals are the
-// child's), and the terminal's attributes, foreground process group and
-// standard input's file flags are kept; then they come back, whatever the
-// child did to them (raw mode, its own foreground, O_NONBLOCK), and the two
-// signals get their actions back. The foreground and the modes come back
-// only while no other live group holds the terminal, or always for the
-// session's leader; under another job we wait, stopped, as a background
-// job does. Each scope keeps its own: they
-// nest.
-inline auto Around_child() {
-  return Scoped{[kept = Keep_terminal()] { Give_back(kept); }};
+// Calls `run` for a child that runs in our terminal and returns what it
+// returned. Meanwhile SIGINT and SIGQUIT are ignored (as system() does: the
+// keyboard's signals are the child's), and the terminal's attributes,
+// foreground process group and standard input's file flags are kept; then
+// they come back, whatever the child did to them (raw mode, its own
+// foreground, O_NONBLOCK), and the two signals get their actions back. The
+// foreground and the modes come back only while no other live group holds
+// the terminal, or always for the session's leader; under another job we
+// wait, stopped, as a background job does. Calls nest.
+template <class Run>
+auto Around_child(Run run) {
+  const auto on_int = Set_action(SIGINT, SIG_IGN);
+  const auto on_quit = Set_action(SIGQUIT, SIG_IGN);
+  const auto terminal = Scoped{[kept = Keep_terminal()] { Give_back(kept); }};
+  return run();
 }

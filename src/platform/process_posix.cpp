@@ -85,8 +85,7 @@ void Mark_inherited() {
       execv(argv[0], argv);
     error = errno;
   }
-  while (write(report, &error, sizeof error) < 0 && errno == EINTR) {
-  }
+  Retrying([&] { return write(report, &error, sizeof error); });
   _exit(127);
 }
 
@@ -112,30 +111,19 @@ int Spawn(const std::vector<std::string>& args, pid_t& pid, bool own_console, bo
     if (pid == 0) Become(argv.data(), report[1], own_console, search);
   }
   int error = 0;
-  ssize_t n;
-  do n = read(report[0], &error, sizeof error);
-  while (n < 0 && errno == EINTR);
-  if (n != sizeof error) return 0;
-  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  if (Retrying([&] { return read(report[0], &error, sizeof error); }) != sizeof error) return 0;
+  Retrying([&] { return waitpid(pid, nullptr, 0); });
   return error;
 }
 
 int Wait_pid(pid_t pid) {
   int status = 0;
-  pid_t r;
-  do r = waitpid(pid, &status, 0);
-  while (r < 0 && errno == EINTR);
-  if (r < 0) return -1;
+  if (Retrying([&] { return waitpid(pid, &status, 0); }) < 0) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 Kept_terminal Keep_terminal() {
   Kept_terminal kept;
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGINT, &ignore, &kept.on_int);
-  sigaction(SIGQUIT, &ignore, &kept.on_quit);
   kept.is_terminal = tcgetattr(STDIN_FILENO, &kept.attributes) == 0;
   kept.foreground = kept.is_terminal ? tcgetpgrp(STDIN_FILENO) : -1;
   kept.flags = fcntl(STDIN_FILENO, F_GETFL);
@@ -168,6 +156,4 @@ void Give_back(const Kept_terminal& kept) {
     tcsetattr(STDIN_FILENO, TCSADRAIN, &kept.attributes);
   }
   if (kept.flags >= 0) fcntl(STDIN_FILENO, F_SETFL, kept.flags);
-  sigaction(SIGINT, &kept.on_int, nullptr);
-  sigaction(SIGQUIT, &kept.on_quit, nullptr);
 }

@@ -21,11 +21,9 @@ mode_t Current_umask() {
 
 bool Write_all(int fd, const std::string& bytes) {
   for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0)
-      done += static_cast<std::size_t>(n);
-    else if (n == 0 || errno != EINTR)
-      return false;
+    const ssize_t n = Retrying([&] { return write(fd, bytes.data() + done, bytes.size() - done); });
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
   }
   return true;
 }
