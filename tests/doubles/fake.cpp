@@ -5,23 +5,9 @@
 //    fake_program from its own folder to its -o path, unless FAKE_NO_OUTPUT
 //    is set; an output it cannot write fails it, as with g++. On Windows it
 //    first records its raw command line as "raw [line]".
-//  program: records that it ran; prints FAKE_SAY and a line break when set,
-//    on Windows "code pages IN OUT" of its console when FAKE_CODE_PAGES is
-//    (again after running FAKE_RUN, whose Ctrl+C it outlives, holding the
-//    file FAKE_HOLD meanwhile),
-//    touches FAKE_TOUCH_MIB MiB of memory, with FAKE_FOREGROUND (POSIX)
-//    takes the terminal's foreground for a group of its own, with
-//    FAKE_INTERRUPT raises SIGINT (recording it if it lives on), sleeps
-//    FAKE_SLEEP_MS ms, spins FAKE_SPIN_MS ms, with FAKE_TERMINAL (POSIX) leaves its terminal raw
-//    and non-blocking and sends Ctrl+C's signal to its process group, with
-//    FAKE_FDS (POSIX) records "fds" and its open descriptors, then crashes when
-//    FAKE_CRASH is set, else returns FAKE_EXIT (or 0). The compiler crashes
-//    too when FAKE_CRASH is set, and takes FAKE_COMPILE_MS ms.
+//  program: records that it ran, then does what PROGRAM below names for
+//    each FAKE_ variable that is set, and returns FAKE_EXIT (or 0).
 //  pauser: runs its first argument with the rest and returns its status.
-//    With FAKE_DETACH it first starts a copy of itself ("late") that it
-//    does not wait for, which records "late" a second later. With
-//    FAKE_LATE_CTRL_C (Windows) that copy sends Ctrl+C to the console
-//    instead, so many ms after the program's end.
 // On Windows the program needs the DLL of runtime.cpp (FAKE_RUNTIME).
 #include <chrono>
 #include <csignal>
@@ -107,10 +93,13 @@ void Spoil_terminal() {
 }
 #endif
 
+void Sleep_ms(const char* ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+}
+
 int Compiler(const std::vector<std::string>& args) {
   if (std::getenv("FAKE_CRASH") != nullptr) Crash();
-  if (const char* ms = std::getenv("FAKE_COMPILE_MS"))
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+  if (const char* ms = std::getenv("FAKE_COMPILE_MS")) Sleep_ms(ms);
   const char* status = std::getenv("FAKE_STATUS");
   if (status != nullptr && std::atoi(status) != 0) return std::atoi(status);
   if (std::getenv("FAKE_NO_OUTPUT") != nullptr) return 0;
@@ -167,6 +156,96 @@ int Pauser(const std::vector<std::string>& args) {
 #endif
 }
 
+// The copy that Detach starts: Ctrl+C to the console after its parent's
+// end (FAKE_LATE_CTRL_C, Windows), else a record a second later.
+int Late() {
+#ifdef _WIN32
+  if (const char* ms = std::getenv("FAKE_LATE_CTRL_C")) {
+    if (const char* parent = std::getenv("FAKE_PARENT"))
+      WaitForSingleObject(reinterpret_cast<HANDLE>(std::strtoull(parent, nullptr, 10)), 10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    return 0;
+  }
+#endif
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Record("late");
+  return 0;
+}
+
+// What the program does for each variable that is set, in this order, given
+// its value; what it printed is flushed after each.
+struct Behaviour {
+  const char* name;
+  void (*act)(const char* value);
+};
+const Behaviour PROGRAM[] = {
+#ifdef _WIN32
+    {"FAKE_CODE_PAGES",
+     [](const char*) { std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP()); }},
+    // Runs that program, then looks at the code pages again; FAKE_HOLD: a
+    // file held open meanwhile that nobody may replace.
+    {"FAKE_RUN",
+     [](const char*) {
+       // Ctrl+C is the child's (a handler, unlike ignoring, is not inherited).
+       SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
+       if (const wchar_t* hold = _wgetenv(L"FAKE_HOLD"))
+         CreateFileW(hold, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+       const wchar_t* run = _wgetenv(L"FAKE_RUN");
+       const std::wstring quoted = L"\"" + std::wstring(run) + L"\"";
+       std::fflush(stdout);
+       _wspawnl(_P_WAIT, run, quoted.c_str(), nullptr);
+       std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
+     }},
+    // getenv gives the ANSI code page's version of the text.
+    {"FAKE_SAY", [](const char*) { std::printf("%s\n", Narrow(_wgetenv(L"FAKE_SAY")).c_str()); }},
+#else
+    {"FAKE_SAY", [](const char* say) { std::printf("%s\n", say); }},
+#endif
+    {"FAKE_TOUCH_MIB",
+     [](const char* mib) {
+       std::vector<char> touched(static_cast<std::size_t>(std::atoi(mib)) << 20);
+       for (std::size_t i = 0; i < touched.size(); i += 4096) touched[i] = 1;
+       static volatile char keep = touched.empty() ? 0 : touched[touched.size() / 2];
+       (void)keep;
+     }},
+#ifndef _WIN32
+    // As a shell does: its own group, in the foreground.
+    {"FAKE_FOREGROUND",
+     [](const char*) {
+       signal(SIGTTOU, SIG_IGN);
+       setpgid(0, 0);
+       tcsetpgrp(STDIN_FILENO, getpgrp());
+     }},
+#endif
+    {"FAKE_DETACH", [](const char*) { Detach(); }},
+    {"FAKE_LATE_CTRL_C", [](const char*) { Detach(); }},
+    {"FAKE_INTERRUPT",
+     [](const char*) {
+       std::raise(SIGINT);  // as Ctrl+C would
+       Record("survived Ctrl+C");
+     }},
+    {"FAKE_SLEEP_MS", Sleep_ms},
+    // Until that much CPU time is its own (clock() is wall time on Windows).
+    {"FAKE_SPIN_MS",
+     [](const char* ms) {
+       while (std::clock() < std::atoi(ms) * (CLOCKS_PER_SEC / 1000)) {
+       }
+     }},
+#ifndef _WIN32
+    {"FAKE_TERMINAL", [](const char*) { Spoil_terminal(); }},
+    {"FAKE_FDS",
+     [](const char*) {
+       std::string fds = "fds";
+       for (int fd = 0; fd < 1 << 16; ++fd)
+         if (fcntl(fd, F_GETFD) != -1) fds += " " + std::to_string(fd);
+       Record(fds);
+     }},
+#endif
+    {"FAKE_CRASH", [](const char*) { Crash(); }},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,78 +270,9 @@ int main(int argc, char** argv) {
 #ifdef FAKE_RUNTIME
   if (Fake_runtime() != 0) return 1;
 #endif
-#ifdef _WIN32
-  if (std::getenv("FAKE_CODE_PAGES") != nullptr)
-    std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
-  if (const wchar_t* run = _wgetenv(L"FAKE_RUN")) {
-    // Ctrl+C is the child's (a handler, unlike ignoring, is not inherited):
-    // this one stays to look at the code pages again.
-    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
-    // FAKE_HOLD: a file held open meanwhile that nobody may replace.
-    const wchar_t* hold = _wgetenv(L"FAKE_HOLD");
-    if (hold != nullptr)
-      CreateFileW(hold, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                  nullptr);
-    const std::wstring quoted = L"\"" + std::wstring(run) + L"\"";
-    std::fflush(stdout);
-    _wspawnl(_P_WAIT, run, quoted.c_str(), nullptr);
-    std::printf("code pages %u %u\n", GetConsoleCP(), GetConsoleOutputCP());
-  }
-  // getenv gives the ANSI code page's version of the text.
-  if (const wchar_t* say = _wgetenv(L"FAKE_SAY")) std::printf("%s\n", Narrow(say).c_str());
-#else
-  if (const char* say = std::getenv("FAKE_SAY")) std::printf("%s\n", say);
-#endif
-  std::fflush(stdout);
-  if (const char* mib = std::getenv("FAKE_TOUCH_MIB")) {
-    std::vector<char> touched(static_cast<std::size_t>(std::atoi(mib)) << 20);
-    for (std::size_t i = 0; i < touched.size(); i += 4096) touched[i] = 1;
-    static volatile char keep = touched.empty() ? 0 : touched[touched.size() / 2];
-    (void)keep;
-  }
-#ifndef _WIN32
-  if (std::getenv("FAKE_FOREGROUND") != nullptr) {
-    // As a shell does: its own group, in the foreground.
-    signal(SIGTTOU, SIG_IGN);
-    setpgid(0, 0);
-    tcsetpgrp(STDIN_FILENO, getpgrp());
-  }
-#endif
-  if (args.size() > 1 && args[1] == "late") {
-#ifdef _WIN32
-    if (const char* ms = std::getenv("FAKE_LATE_CTRL_C")) {
-      if (const char* parent = std::getenv("FAKE_PARENT"))
-        WaitForSingleObject(reinterpret_cast<HANDLE>(std::strtoull(parent, nullptr, 10)), 10000);
-      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
-      GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-      return 0;
-    }
-#endif
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    Record("late");
-    return 0;
-  }
-  if (std::getenv("FAKE_DETACH") != nullptr || std::getenv("FAKE_LATE_CTRL_C") != nullptr) Detach();
-  if (std::getenv("FAKE_INTERRUPT") != nullptr) {
-    std::raise(SIGINT);  // as Ctrl+C would
-    Record("survived Ctrl+C");
-  }
-  if (const char* ms = std::getenv("FAKE_SLEEP_MS"))
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
-  // Until that much CPU time is its own (clock() is wall time on Windows).
-  if (const char* ms = std::getenv("FAKE_SPIN_MS"))
-    while (std::clock() < std::atoi(ms) * (CLOCKS_PER_SEC / 1000)) {
-    }
-#ifndef _WIN32
-  if (std::getenv("FAKE_TERMINAL") != nullptr) Spoil_terminal();
-  if (std::getenv("FAKE_FDS") != nullptr) {
-    std::string fds = "fds";
-    for (int fd = 0; fd < 1 << 16; ++fd)
-      if (fcntl(fd, F_GETFD) != -1) fds += " " + std::to_string(fd);
-    Record(fds);
-  }
-#endif
-  if (std::getenv("FAKE_CRASH") != nullptr) Crash();
+  if (args.size() > 1 && args[1] == "late") return Late();
+  for (const Behaviour& b : PROGRAM)
+    if (const char* value = std::getenv(b.name)) b.act(value), std::fflush(stdout);
   const char* code = std::getenv("FAKE_EXIT");
   return code != nullptr ? std::atoi(code) : 0;
 }
