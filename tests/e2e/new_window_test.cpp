@@ -78,9 +78,10 @@ TEST_F(NewWindow, RefusedByTmuxRunsInThisConsole) {
 struct Display {
   const char* name;
   std::string xterm;  // the script
-  std::string xterm_log;
+  std::string xterm_log = "";
   bool without_step = false;  // Tavrel runs where no start step stands beside it
   std::string tmpdir = "";    // TMPDIR, when set
+  bool hangs_up = false;      // the terminal sends Tavrel SIGHUP as it opens
 };
 
 // {SEQ} and {SLEEP} stand for the programs' paths: PATH holds neither.
@@ -100,6 +101,12 @@ const Display DISPLAYS[] = {
     {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", ""},
     // No start step: no window, but this console.
     {"NoStartStep", OPENS, "", true},
+    // Its launcher's parent is Tavrel, which ends only when the mark's
+    // folder is gone.
+    {.name = "HangUpWhileTheWindowOpens",
+     .xterm = "read -r _ _ _ tavrel _ < /proc/$PPID/stat\nkill -HUP $tavrel\n",
+     .tmpdir = "{ROOT}/tmp",
+     .hangs_up = true},
 };
 
 void PrintTo(const Display& d, std::ostream* os) { *os << d.name; }
@@ -140,10 +147,18 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
              "#!" + std::string(TAVREL_SH) + "\necho planted >> fake.log\n");
   fs::permissions(fs::path(launch.dir) / "xterm", fs::perms::owner_all);
   launch.env = {"DISPLAY=:99", "PATH=.:" + bin.string(), "FAKE_FDS=1"};
-  if (!d.tmpdir.empty()) launch.env.push_back("TMPDIR=" + d.tmpdir);
+  std::string tmpdir = d.tmpdir;
+  Replace_all(tmpdir, "{ROOT}", root);
+  fs::create_directory(root + "/tmp");
+  if (!tmpdir.empty()) launch.env.push_back("TMPDIR=" + tmpdir);
   launch.deadline = 30;
   const Outcome o = Run_program(launch);
   Write_file(fs::path(launch.dir) / "window-closed", "");
+  if (d.hangs_up) {
+    EXPECT_EQ(o.status, 128 + SIGHUP) << o.out;
+    EXPECT_TRUE(fs::is_empty(root + "/tmp")) << "the mark's folder was left";
+    return;
+  }
   EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
   EXPECT_EQ(o.err, "") << "a launcher's complaint reached the screen";
   const std::string log = doubles(CC_LOG + "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n");
