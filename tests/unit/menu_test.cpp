@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "console.h"
+#include "doubles/seam.h"
 
 namespace {
 
@@ -51,13 +51,14 @@ TEST(ReadPint, AcceptsOnlyShortDigitLinesInTheSet) {
       {"stray bytes", std::string("\xff\x00\x1b", 3) + "\n1\n", main, 1, 1, ""},
   };
   for (const Reading& c : cases) {
-    Console con(c.input);
+    seam::Reset();
+    seam::input = c.input;
     // The main menu's way out at the end of input is 3.
     const int at_end = c.allowed.count(0) ? 0 : 3;
     EXPECT_EQ(Read_pint(c.allowed, at_end), c.value) << c.what;
-    EXPECT_EQ(Count(con.out.str(), REJECTED), c.rejections) << c.what;
-    EXPECT_EQ(con.out.str().size(), REJECTED.size() * c.rejections) << c.what;
-    EXPECT_EQ(con.rest(), c.left) << c.what;
+    EXPECT_EQ(Count(seam::out, REJECTED), c.rejections) << c.what;
+    EXPECT_EQ(seam::out.size(), REJECTED.size() * c.rejections) << c.what;
+    EXPECT_EQ(seam::input.substr(std::min(seam::read_at, seam::input.size())), c.left) << c.what;
   }
 }
 
@@ -67,20 +68,21 @@ std::string Page(int blanks, const std::string& title) {
 
 TEST(Pages, DrawHeadingRuleAndItemsThenRead) {
   {
-    Console con("9\n2\n");
+    seam::Reset();
+    seam::input = "9\n2\n";
     EXPECT_EQ(Main_page(), 2);
-    EXPECT_EQ(con.out.str(),
+    EXPECT_EQ(seam::out,
               Page(43, "C++ Tavrel") + "1. 运行代码\n2. 设置\n3. 保存并退出\n\n" + REJECTED);
   }
   {
-    Console con("");
+    seam::Reset();
     EXPECT_EQ(Settings_page(), 5);  // end of input goes back
-    EXPECT_EQ(con.out.str(), Page(39, "C++ Tavrel -- 设置") +
-                                 "1. 修改编译器（g++.exe）路径\n2. 修改 ConsolePauser 路径\n"
-                                 "3. 修改编译选项\n4. 程序信息\n5. 返回\n\n");
+    EXPECT_EQ(seam::out, Page(39, "C++ Tavrel -- 设置") +
+                             "1. 修改编译器（g++.exe）路径\n2. 修改 ConsolePauser 路径\n"
+                             "3. 修改编译选项\n4. 程序信息\n5. 返回\n\n");
   }
   {
-    Console con("");
+    seam::Reset();
     EXPECT_EQ(Main_page(), 3);  // end of input leaves
   }
 }
