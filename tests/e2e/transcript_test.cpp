@@ -68,8 +68,6 @@ const Scenario SCENARIOS[] = {
                        Opts("-O2 -Wall") + SETTINGS_PAGE + Com("<空>") + SETTINGS_PAGE + MENU +
                        BYE}},
      .data_after = "\r\nC:\\Tools\\ConsolePauser.exe\r\n 中文 \"q\" "},
-    {.name = "InformationPage",
-     .sessions = {{"2\n4\n5\n3\n", MENU + SETTINGS_PAGE + INFO + SETTINGS_PAGE + MENU + BYE}}},
     {.name = "FullDirectoryInTheWay",
      .sessions = {{"3\n", MENU + UNSAVED + "{WHY}" + BYE, 1}},
      .full_directory = true},
@@ -100,11 +98,6 @@ const Scenario SCENARIOS[] = {
      .data_before = CC_DATA,
      .files = {SOURCE},
      .env = {"FAKE_CRASH=1", "ASAN_OPTIONS=handle_segv=0"},
-     .log = CC_LOG},
-    {.name = "RunExecutablePathIsAFolder",
-     .sessions = {{"1\na.cpp\n3\n", MENU + ASK + "\n" + AUTO + FAILED + MENU + BYE}},
-     .data_before = CC_DATA,
-     .files = {SOURCE, {"a.exe/", ""}},
      .log = CC_LOG},
     // The program of the first session still runs while the second compiles.
     {.name = "RunCompileOverTheRunningProgram",
