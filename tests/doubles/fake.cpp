@@ -78,7 +78,8 @@ void Crash() {
 }
 
 #ifndef _WIN32
-// What a program that crashes in raw mode leaves behind, and Ctrl+C.
+// What a program that crashes in raw mode leaves behind (its input's
+// O_NONBLOCK turned over too), and Ctrl+C.
 void Spoil_terminal() {
   termios t{};
   if (tcgetattr(STDIN_FILENO, &t) != 0) {
@@ -87,7 +88,7 @@ void Spoil_terminal() {
   }
   cfmakeraw(&t);
   tcsetattr(STDIN_FILENO, TCSANOW, &t);
-  fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+  fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) ^ O_NONBLOCK);
   Record("terminal spoilt");
   kill(0, SIGINT);
 }

@@ -16,7 +16,7 @@ TEST_P(Terminal, PauserOutlivesALateCtrlC) {
   NEED_WINE();
   Launch launch = Starting(WINE, "", TAVREL_WIN_PAUSER);
   launch.argv.push_back(With_doubles("{PROGRAM}", WINE));
-  launch.env.push_back("FAKE_LATE_CTRL_C=100");
+  launch.env.push_back("FAKE_LATE_CTRL_C=50");
   ASSERT_TRUE(Start(launch));
   ASSERT_TRUE(Until(PAUSE.substr(0, PAUSE.size() - 1)));
   // A time: a pauser that ended later than this would pass.

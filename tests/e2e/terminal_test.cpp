@@ -2,6 +2,7 @@
 // under Wine: what only a terminal or a console shows.
 #include "e2e/terminal.h"
 
+#include <fcntl.h>
 #include <termios.h>
 
 namespace {
@@ -64,6 +65,9 @@ TEST_P(Terminal, ClearsTitlesTypesOutAndPausesForOneKey) {
     termios t{};
     ASSERT_EQ(tcgetattr(fd_, &t), 0);
     EXPECT_TRUE((t.c_oflag & OPOST) && (t.c_iflag & ICRNL) && (t.c_lflag & ISIG)) << "left raw";
+    // Non-blocking again, as Tavrel found its input and the program did not leave it.
+    const std::string info = Read_file("/proc/" + std::to_string(pid_) + "/fdinfo/0");
+    EXPECT_TRUE(std::stoi(info.substr(info.find("flags:") + 6), nullptr, 8) & O_NONBLOCK) << info;
     paused = Text().size();
     ASSERT_TRUE(Type("x"));
     ASSERT_TRUE(Until(MENU_SHOWN, paused));
