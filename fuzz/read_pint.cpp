@@ -1,11 +1,33 @@
 // The choice reader over any input: it returns a member of its set (or the
 // end-of-input value) and prints one rejection per rejected line, nothing else.
+#include <iostream>
 #include <sstream>
+#include <string>
 #include <unordered_set>
 
-#include "console.h"
 #include "fuzz.h"
 #include "shell/menu.h"
+
+namespace {
+
+// Standard input and output on strings while it lives.
+struct Console {
+  explicit Console(const std::string& input)
+      : in(input), old_in(std::cin.rdbuf(in.rdbuf())), old_out(std::cout.rdbuf(out.rdbuf())) {}
+  ~Console() {
+    std::cin.rdbuf(old_in);
+    std::cout.rdbuf(old_out);
+  }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  std::istringstream in;
+  std::ostringstream out;
+  std::streambuf* old_in;
+  std::streambuf* old_out;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
