@@ -79,9 +79,13 @@ struct Display {
   const char* name;
   std::string xterm;  // the script
   std::string xterm_log = "";
-  bool without_step = false;  // Tavrel runs where no start step stands beside it
-  std::string tmpdir = "";    // TMPDIR, when not the row's own
-  bool hangs_up = false;      // the terminal sends Tavrel SIGHUP as it opens
+  // Tavrel copied to this place in the row's folder, with no start step
+  // beside it (or in ../libexec/tavrel when `installed`).
+  std::string tavrel_at = "";
+  bool installed = false;
+  bool runs = true;         // false: the pauser is no program, so nothing starts
+  std::string tmpdir = "";  // TMPDIR, when not the row's own
+  bool hangs_up = false;    // the terminal sends Tavrel SIGHUP as it opens
 };
 
 // {SEQ} and {SLEEP} stand for the programs' paths: PATH holds neither.
@@ -92,15 +96,24 @@ const std::string OPENS =
 
 const Display DISPLAYS[] = {
     {"OpensAWindow", OPENS, "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>"},
-    {"OpensAWindowWhereTmpdirIsGone", OPENS, "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>", false,
-     "/nonexistent/tavrel-gone"},
+    {.name = "OpensAWindowWhereTmpdirIsGone",
+     .xterm = OPENS,
+     .xterm_log = "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>",
+     .tmpdir = "/nonexistent/tavrel-gone"},
     {"NoDisplayThere",
      "for a; do [ -f \"$a\" ] && : < \"$a\"; done\n"
      "echo \"xterm: Xt error: Can't open display: :99\" >&2\nexit 1\n",
      ""},
     {"PassesOnTheProgramsFailure", "shift\n\"$@\"\nexit 3\n", ""},
     // No start step: no window, but this console.
-    {"NoStartStep", OPENS, "", true},
+    {.name = "NoStartStep", .xterm = OPENS, .tavrel_at = "tavrel"},
+    {.name = "InstalledOpensAWindow",
+     .xterm = OPENS,
+     .xterm_log = "<-e><{STEP}><{MARK}><{PAUSER}><{HERE}a.exe>",
+     .tavrel_at = "usr/bin/tavrel",
+     .installed = true},
+    // The step could not become the program: the launcher's failure stands.
+    {.name = "StepCannotStartTheProgram", .xterm = "shift\n\"$@\"\nexit 3\n", .runs = false},
     // Its launcher's parent is Tavrel, which ends only when the mark's
     // folder is gone.
     {.name = "HangUpWhileTheWindowOpens",
@@ -122,15 +135,27 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
   const std::string root = dir_.string();
   // A pauser that may be run but not read: nobody but root could watch it.
   const std::string pauser = root + "/pauser";
-  fs::copy_file(With_doubles("{PAUSER}", LINUX), pauser);
+  if (d.runs)
+    fs::copy_file(With_doubles("{PAUSER}", LINUX), pauser);
+  else
+    Write_file(pauser, "not a program\n");
   fs::permissions(pauser, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
-  if (d.without_step) {
-    fs::copy_file(launch.argv[0], root + "/tavrel");
-    launch.argv = {root + "/tavrel"};
+  std::string step = (fs::path(TAVREL_UNPACED).parent_path() / "tavrel-start").string();
+  if (!d.tavrel_at.empty()) {
+    const fs::path at = dir_ / d.tavrel_at;
+    fs::create_directories(at.parent_path());
+    fs::copy_file(launch.argv[0], at);
+    launch.argv = {at.string()};
+    if (d.installed) {
+      fs::create_directories(at.parent_path() / "../libexec/tavrel");
+      const std::string installed = (at.parent_path() / "../libexec/tavrel/tavrel-start").string();
+      fs::copy_file(step, installed);
+      step = installed;
+    }
   }
-  const auto doubles = [&launch, &pauser](std::string s) {
+  const auto doubles = [&launch, &pauser, &step](std::string s) {
     Replace_all(s, "{PAUSER}", pauser);
-    Replace_all(s, "{STEP}", (fs::path(TAVREL_UNPACED).parent_path() / "tavrel-start").string());
+    Replace_all(s, "{STEP}", step);
     Replace_all(s, "{HERE}", launch.dir + "/");
     return With_doubles(s, LINUX);
   };
@@ -157,9 +182,13 @@ TEST_P(NewWindowWithDisplay, StartsDetachedOrFallsBackToThisConsole) {
     EXPECT_EQ(o.status, 128 + SIGHUP) << o.out;
     return;
   }
-  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA + STARTED + MENU + BYE);
-  EXPECT_EQ(o.err, "") << "a launcher's complaint reached the screen";
-  const std::string log = doubles(CC_LOG + "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n");
+  EXPECT_EQ(o.out, MENU + ASK + "\n" + AUTO + COMPILED + ASK_RUN + VIA +
+                       (d.runs ? STARTED : For_target(NOT_STARTED, LINUX)) + MENU + BYE);
+  if (d.runs) {
+    EXPECT_EQ(o.err, "") << "a launcher's complaint reached the screen";
+  }
+  const std::string log =
+      doubles(CC_LOG + (d.runs ? "pauser <{HERE}a.exe>\nprogram\nfds 0 1 2\n" : ""));
   EXPECT_EQ(Wait_for_log(fs::path(launch.dir) / "fake.log", log.size()), log);
   // The mark's folder is new for each start.
   static const std::regex mark("<[^<>]*/tavrel-[^/<>]*/started>");
