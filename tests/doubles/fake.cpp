@@ -157,8 +157,18 @@ int Pauser(const std::vector<std::string>& args) {
 #endif
 }
 
+#ifndef _WIN32
+// As a shell does: its own group, in the foreground.
+void Take_foreground() {
+  signal(SIGTTOU, SIG_IGN);
+  setpgid(0, 0);
+  tcsetpgrp(STDIN_FILENO, getpgrp());
+}
+#endif
+
 // The copy that Detach starts: Ctrl+C to the console after its parent's
-// end (FAKE_LATE_CTRL_C, Windows), else a record a second later.
+// end (FAKE_LATE_CTRL_C, Windows), else a record a second later, after
+// taking the terminal's foreground with FAKE_LATE_FOREGROUND (POSIX).
 int Late() {
 #ifdef _WIN32
   if (const char* ms = std::getenv("FAKE_LATE_CTRL_C")) {
@@ -170,6 +180,9 @@ int Late() {
   }
 #endif
   std::this_thread::sleep_for(std::chrono::seconds(1));
+#ifndef _WIN32
+  if (std::getenv("FAKE_LATE_FOREGROUND") != nullptr) Take_foreground();
+#endif
   Record("late");
   return 0;
 }
@@ -212,13 +225,7 @@ const Behaviour PROGRAM[] = {
        (void)keep;
      }},
 #ifndef _WIN32
-    // As a shell does: its own group, in the foreground.
-    {"FAKE_FOREGROUND",
-     [](const char*) {
-       signal(SIGTTOU, SIG_IGN);
-       setpgid(0, 0);
-       tcsetpgrp(STDIN_FILENO, getpgrp());
-     }},
+    {"FAKE_FOREGROUND", [](const char*) { Take_foreground(); }},
 #endif
     {"FAKE_DETACH", [](const char*) { Detach(); }},
     {"FAKE_LATE_CTRL_C", [](const char*) { Detach(); }},

@@ -231,6 +231,31 @@ TEST_P(Terminal, BackgroundCompileLeavesTheTerminalToTheForegroundJob) {
   EXPECT_TRUE(Until("hello\nhello\n"));
 }
 
+// A program's child that takes the terminal's foreground after the
+// program's end, then ends, leaves Tavrel's group in the background with
+// nobody to bring it back: Tavrel, the session's leader, takes the terminal
+// back and reads on, where the read's EIO would have ended its input.
+TEST_P(Terminal, MenuReadsOnAfterAChildTookTheForeground) {
+  if (GetParam() == WINE) GTEST_SKIP() << "process groups belong to POSIX terminals";
+  Launch launch = Starting(LINUX, TAVREL_UNPACED, "");
+  launch.env = {"FAKE_DETACH=1", "FAKE_LATE_FOREGROUND=1"};
+  Write_file(SOURCE.first, SOURCE.second);
+  Write_file(DATA, With_doubles(CC_DATA, LINUX));
+  ASSERT_TRUE(Start(launch));
+  ASSERT_TRUE(Until(MENU_SHOWN));
+  ASSERT_TRUE(Type("1\ra.cpp\r1\r"));
+  ASSERT_TRUE(Until(STARTED.substr(0, STARTED.size() - 1)));
+  ASSERT_TRUE(Eventually([] { return Read_file("fake.log").ends_with("late\n"); }));
+  const std::size_t left = Text().size();
+  ASSERT_TRUE(Type("0\r"));
+  ASSERT_TRUE(Until(BAD, left));
+  // A time: a Tavrel that left later than this would pass.
+  EXPECT_FALSE(Until(BYE.substr(0, BYE.size() - 1), left, std::chrono::milliseconds(300)))
+      << "took the EIO for the end of input";
+  ASSERT_TRUE(Type("3\r"));
+  EXPECT_TRUE(Until(BYE.substr(0, BYE.size() - 1), left));
+}
+
 INSTANTIATE_TEST_SUITE_P(Console, Terminal, ::testing::Values(LINUX, WINE),
                          [](const ::testing::TestParamInfo<Target>& info) {
                            return std::string(info.param == LINUX ? "Linux" : "Wine");
