@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# Compares each package's files with the lists the README promises, then
-# runs the packaged Windows programs under Wine.
-# Usage: check-packages.sh README BUILD_DIR VERSION
+# Makes the packages of a build, compares each package's files with the
+# lists the README promises, then runs the packaged Windows programs under
+# Wine.
+# Usage: check-packages.sh README BUILD_DIR VERSION CPACK
 set -euo pipefail
 exec 2>&1
 trap 'echo "check-packages.sh: line $LINENO failed" >&2' ERR
-readme=$1 dir=$2 version=$3
+readme=$1 dir=$2 version=$3 cpack=$4
+
+# The Linux packages, then the ZIP by the Windows build's own CPack; what
+# CPack says is shown only when it fails.
+make_packages() {
+  "$cpack" --config "$dir/CPackConfig.cmake" -B "$dir" || return
+  [ ! -f "$dir/win/CPackConfig.cmake" ] || (cd "$dir/win" && "$cpack" -G ZIP -B "$dir")
+}
+rm -f "$dir"/tavrel-*.zip "$dir"/tavrel-*.tar.gz "$dir"/tavrel_*.deb
+make_packages >"$dir/cpack.log" 2>&1 || { cat "$dir/cpack.log"; exit 1; }
 
 # The fenced list after the line "<!-- contents NAME -->".
 promised() {

@@ -53,16 +53,3 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tmux | x-terminal-emulator")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
-
-if(TAVREL_EXE)
-  # The Windows ZIP, made by the cross build's own CPack into this folder.
-  add_custom_target(windows_zip
-    COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/win
-    DEPENDS tavrel_win)
-elseif(NOT CMAKE_CROSSCOMPILING)
-  # The package workflow builds this target everywhere; the package check
-  # then says which packages it could not check.
-  add_custom_target(windows_zip
-    COMMAND ${CMAKE_COMMAND} -E echo "No Windows ZIP: this build makes no Windows programs.")
-endif()
